@@ -1,0 +1,63 @@
+# Test harness: every Windows test executable runs under Wine in the build's own prefix.
+#
+# Fixture "wine_prefix" makes the prefix and keeps one wineserver alive for the whole run;
+# fixture "wine" holds the registration steps that components add with mrv_wine_setup().
+# Tests made with mrv_add_wine_test() require both.
+
+set(MRV_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix")
+configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                WORLD_READ WORLD_EXECUTE @ONLY)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-prefix.sh.in ${CMAKE_BINARY_DIR}/wine-prefix
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                WORLD_READ WORLD_EXECUTE @ONLY)
+set(MRV_WINE_RUN "${CMAKE_BINARY_DIR}/wine-run")
+set(CMAKE_CROSSCOMPILING_EMULATOR "${MRV_WINE_RUN}")
+
+enable_testing()
+
+add_test(NAME wine.start COMMAND ${CMAKE_BINARY_DIR}/wine-prefix start)
+add_test(NAME wine.stop COMMAND ${CMAKE_BINARY_DIR}/wine-prefix stop)
+set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine_prefix TIMEOUT 300)
+set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine_prefix)
+
+# mrv_wine_setup(<name> COMMAND <args...> [DEPENDS <setup tests...>])
+# A step that prepares the prefix before any Windows test runs (registration, servers).
+function(mrv_wine_setup name)
+    cmake_parse_arguments(ARG "" "" "COMMAND;DEPENDS" ${ARGN})
+    add_test(NAME setup.${name} COMMAND ${MRV_WINE_RUN} ${ARG_COMMAND})
+    set_tests_properties(setup.${name} PROPERTIES
+        FIXTURES_SETUP wine FIXTURES_REQUIRED wine_prefix TIMEOUT 120)
+    if(ARG_DEPENDS)
+        set_tests_properties(setup.${name} PROPERTIES DEPENDS "${ARG_DEPENDS}")
+    endif()
+endfunction()
+
+# mrv_wine_cleanup(<name> COMMAND <args...>): a step run after every Windows test.
+function(mrv_wine_cleanup name)
+    cmake_parse_arguments(ARG "" "" "COMMAND" ${ARGN})
+    add_test(NAME cleanup.${name} COMMAND ${MRV_WINE_RUN} ${ARG_COMMAND})
+    set_tests_properties(cleanup.${name} PROPERTIES
+        FIXTURES_CLEANUP wine FIXTURES_REQUIRED wine_prefix TIMEOUT 120)
+endfunction()
+
+# mrv_add_wine_test(<name> SOURCES <files...> [LIBS <targets...>] [TIMEOUT <s>])
+# A GoogleTest executable run as one CTest test under Wine.
+function(mrv_add_wine_test name)
+    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} gtest gmock gtest_main)
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 300)
+    endif()
+    add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+    set_tests_properties(${name} PROPERTIES
+        FIXTURES_REQUIRED "wine_prefix;wine" TIMEOUT ${ARG_TIMEOUT})
+endfunction()
+
+# "wine path": the Windows name (Z:\...) of a file in the build tree, for command lines of
+# Windows programs such as regsvr32.
+function(mrv_windows_path out unix_path)
+    string(REPLACE "/" "\\" win "Z:${unix_path}")
+    set(${out} "${win}" PARENT_SCOPE)
+endfunction()

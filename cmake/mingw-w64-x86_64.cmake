@@ -1,0 +1,16 @@
+# Cross toolchain: 64-bit Windows PE binaries from Debian's MinGW-w64 (posix thread model).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(_mingw x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER   ${_mingw}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${_mingw}-g++-posix)
+set(CMAKE_RC_COMPILER  ${_mingw}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${_mingw})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+
+# Every binary carries the compiler runtime itself and imports system DLLs only.
+set(CMAKE_EXE_LINKER_FLAGS_INIT    "-static -static-libgcc -static-libstdc++")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
