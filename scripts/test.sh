@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Sets up a Debian machine, builds everything and runs every test under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup-debian.sh
+cmake --preset mingw
+# Whatever happens, no Wine process of this build outlives the run.
+trap 'build/wine-prefix stop >/dev/null 2>&1 || true' EXIT
+cmake --build --preset mingw
+ctest --preset mingw "$@"
