@@ -1,0 +1,18 @@
+#pragma once
+// synchronize<T>: holds T's lock for the lifetime of the guard. T is anything with Lock() and
+// Unlock(): an object root, a component's critical section holder, a CComAutoCriticalSection.
+namespace mrv {
+
+template <class T>
+class synchronize {
+public:
+    explicit synchronize(T& lockable) noexcept : lockable_(lockable) { lockable_.Lock(); }
+    ~synchronize() { lockable_.Unlock(); }
+    synchronize(const synchronize&) = delete;
+    synchronize& operator=(const synchronize&) = delete;
+
+private:
+    T& lockable_;
+};
+
+}  // namespace mrv
