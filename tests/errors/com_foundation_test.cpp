@@ -1,0 +1,201 @@
+// The COM foundation: CComObject's reference count, module lock and teardown, QueryInterface
+// from an interface map, _bstr_t sharing and the RAII holders.
+#include <windows.h>
+#include <oleauto.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "com/bstr_t.h"
+#include "com/com_object.h"
+#include "com/com_ptr.h"
+#include "com/synchronize.h"
+#include "com/unique_any.h"
+#include "com/variant.h"
+
+// Interfaces of the tests' own: ITestDerived extends ITestBase, as IMessage extends IVisaSession.
+struct ITestBase : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Base() = 0;
+};
+struct ITestDerived : ITestBase {
+    virtual HRESULT STDMETHODCALLTYPE Derived() = 0;
+};
+struct ITestOther : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Other() = 0;
+};
+__CRT_UUID_DECL(ITestBase, 0x5d8f0a01, 0x1c2b, 0x4e3d, 0x9a, 0x01, 0x00, 0x11, 0x22, 0x33, 0x44, 0x01)
+__CRT_UUID_DECL(ITestDerived, 0x5d8f0a01, 0x1c2b, 0x4e3d, 0x9a, 0x01, 0x00, 0x11, 0x22, 0x33, 0x44, 0x02)
+// ITestOther's IID is given to its map entry explicitly.
+constexpr IID IID_ITestOther = {0x5d8f0a01, 0x1c2b, 0x4e3d, {0x9a, 0x01, 0x00, 0x11, 0x22, 0x33, 0x44, 0x03}};
+
+namespace mrv {
+namespace {
+
+int g_final_releases = 0;
+HRESULT g_final_construct_result = S_OK;
+
+class CTestObject : public CComObjectRootEx<CComMultiThreadModel>, public ITestOther, public ITestDerived {
+public:
+    using interfaces = interface_map<com_entry<ITestOther, ITestOther, &IID_ITestOther>,
+                                     com_entry<ITestDerived>,
+                                     com_entry<ITestBase, ITestDerived>>;
+
+    HRESULT FinalConstruct() { return g_final_construct_result; }
+    void FinalRelease() { ++g_final_releases; }
+
+    HRESULT STDMETHODCALLTYPE Base() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Derived() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Other() override { return S_OK; }
+};
+
+class ComObject : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_final_releases = 0;
+        g_final_construct_result = S_OK;
+        locks_before_ = module_lock_count();
+    }
+    long locks_before_ = 0;
+};
+
+TEST_F(ComObject, ReferenceCountModuleLockAndTeardown) {
+    com_ptr<ITestBase> base;
+    ASSERT_EQ(S_OK, CComObject<CTestObject>::CreateInstance(__uuidof(ITestBase), base.put_void()));
+    EXPECT_EQ(locks_before_ + 1, module_lock_count());
+    EXPECT_EQ(2u, base->AddRef());
+    EXPECT_EQ(1u, base->Release());
+    EXPECT_EQ(0, g_final_releases);
+    base.reset();
+    EXPECT_EQ(1, g_final_releases);
+    EXPECT_EQ(locks_before_, module_lock_count());
+}
+
+TEST_F(ComObject, QueryInterfaceFollowsTheMapAndKeepsIdentity) {
+    com_ptr<IUnknown> unknown;
+    ASSERT_EQ(S_OK, CComObject<CTestObject>::CreateInstance(IID_IUnknown, unknown.put_void()));
+    auto other = unknown.as<ITestOther>(IID_ITestOther);
+    auto derived = unknown.as<ITestDerived>(__uuidof(ITestDerived));
+    auto base = unknown.as<ITestBase>(__uuidof(ITestBase));
+    ASSERT_TRUE(other && derived && base);
+    // IUnknown is the first entry's pointer; ITestBase goes out through the ITestDerived base.
+    EXPECT_EQ(static_cast<IUnknown*>(other.get()), unknown.get());
+    EXPECT_EQ(static_cast<ITestBase*>(derived.get()), base.get());
+    EXPECT_EQ(unknown.get(), derived.as<IUnknown>(IID_IUnknown).get());
+
+    void* none = reinterpret_cast<void*>(0xdeadbeef);
+    EXPECT_EQ(E_NOINTERFACE, unknown->QueryInterface(IID_IDispatch, &none));
+    EXPECT_EQ(nullptr, none);
+    EXPECT_EQ(E_POINTER, unknown->QueryInterface(IID_IUnknown, nullptr));
+}
+
+TEST_F(ComObject, FailedCreationDestroysTheObject) {
+    g_final_construct_result = E_ACCESSDENIED;
+    void* p = reinterpret_cast<void*>(0xdeadbeef);
+    EXPECT_EQ(E_ACCESSDENIED, CComObject<CTestObject>::CreateInstance(__uuidof(ITestBase), &p));
+    EXPECT_EQ(nullptr, p);
+    EXPECT_EQ(1, g_final_releases);
+    EXPECT_EQ(locks_before_, module_lock_count());
+
+    g_final_construct_result = S_OK;
+    EXPECT_EQ(E_NOINTERFACE, CComObject<CTestObject>::CreateInstance(IID_IDispatch, &p));
+    EXPECT_EQ(2, g_final_releases);
+    EXPECT_EQ(locks_before_, module_lock_count());
+}
+
+TEST_F(ComObject, ObjectLockIsReentrantAndExcludesOtherThreads) {
+    CComObject<CTestObject>* object = nullptr;
+    ASSERT_EQ(S_OK, CComObject<CTestObject>::CreateInstance(&object));
+    com_ptr<ITestBase> keep = com_ptr<ITestBase>::copy(object);
+    EXPECT_TRUE(object->lock_initialized());
+    std::atomic<bool> other_entered{false};
+    std::thread other;
+    {
+        synchronize<CComObjectRootEx<CComMultiThreadModel>> outer(*object);
+        synchronize<CComObjectRootEx<CComMultiThreadModel>> inner(*object);
+        other = std::thread([&] {
+            synchronize<CComObjectRootEx<CComMultiThreadModel>> guard(*object);
+            other_entered = true;
+        });
+        ::Sleep(50);
+        EXPECT_FALSE(other_entered);
+    }
+    other.join();
+    EXPECT_TRUE(other_entered);
+}
+
+TEST(BstrT, CopiesShareOneTextAndItsNarrowCopy) {
+    _bstr_t a(L"ASRL1::INSTR");
+    _bstr_t b = a;
+    EXPECT_EQ(2, a.share_count());
+    EXPECT_EQ(a.wide(), b.wide());
+    EXPECT_EQ(static_cast<const char*>(a), static_cast<const char*>(b));
+    EXPECT_STREQ("ASRL1::INSTR", b.narrow());
+    EXPECT_EQ(12u, a.length());
+    {
+        _bstr_t c = std::move(b);
+        EXPECT_EQ(2, c.share_count());
+        EXPECT_EQ(nullptr, b.wide());
+    }
+    EXPECT_EQ(1, a.share_count());
+
+    bstr copy(a.copy());
+    EXPECT_NE(a.wide(), copy.get());
+    EXPECT_STREQ(L"ASRL1::INSTR", copy.get());
+}
+
+TEST(BstrT, ConvertsFromAnsiTakesOwnershipAndHandlesEmptiness) {
+    _bstr_t narrow("COM1");
+    EXPECT_STREQ(L"COM1", narrow.wide());
+    EXPECT_TRUE(_bstr_t(L"COM1") == narrow);
+
+    _bstr_t owned(::SysAllocString(L"owned"), false);
+    EXPECT_STREQ(L"owned", owned.wide());
+
+    _bstr_t empty;
+    EXPECT_EQ(nullptr, empty.wide());
+    EXPECT_STREQ("", empty.narrow());
+    EXPECT_EQ(nullptr, empty.copy());
+    EXPECT_TRUE(empty.empty());
+    EXPECT_TRUE(_bstr_t(L"") == empty);
+}
+
+int g_closed = 0;
+void count_close(int) { ++g_closed; }
+
+TEST(UniqueAny, ClosesOnceWhateverPathTheValueTakes) {
+    g_closed = 0;
+    using counted = unique_any<int, &count_close, -1>;
+    {
+        counted a(3);
+        counted b = std::move(a);
+        EXPECT_FALSE(a);
+        EXPECT_EQ(3, b.get());
+        b.reset(4);
+        EXPECT_EQ(1, g_closed);
+        EXPECT_EQ(4, b.release());
+        counted none;
+        EXPECT_EQ(-1, none.get());
+    }
+    EXPECT_EQ(1, g_closed);
+
+    unique_handle event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(event);
+    HANDLE raw = event.get();
+    event.reset();
+    EXPECT_FALSE(::SetEvent(raw)) << "the handle was closed";
+}
+
+TEST(Variant, ClearsWhatItHolds) {
+    variant v;
+    V_VT(v.get()) = VT_BSTR;
+    V_BSTR(v.get()) = ::SysAllocString(L"text");
+    VARIANT taken = v.release();
+    EXPECT_EQ(VT_EMPTY, v.type());
+    EXPECT_EQ(VT_BSTR, V_VT(&taken));
+    ::VariantClear(&taken);
+}
+
+}  // namespace
+}  // namespace mrv
