@@ -61,6 +61,7 @@ bool try_handler(const exception_handler& h, const std::exception_ptr& ex, HRESU
 
 HRESULT result_from_caught_exception(const error_policy& policy) noexcept {
     std::exception_ptr ex = std::current_exception();
+    if (!ex) return unexpected_hresult;  // called outside a catch block
     for (const exception_handler& h : policy) {
         switch (h.kind) {
         case handler_kind::internal:
