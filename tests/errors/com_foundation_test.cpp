@@ -187,14 +187,23 @@ TEST(UniqueAny, ClosesOnceWhateverPathTheValueTakes) {
     EXPECT_FALSE(::SetEvent(raw)) << "the handle was closed";
 }
 
-TEST(Variant, ClearsWhatItHolds) {
-    variant v;
-    V_VT(v.get()) = VT_BSTR;
-    V_BSTR(v.get()) = ::SysAllocString(L"text");
-    VARIANT taken = v.release();
-    EXPECT_EQ(VT_EMPTY, v.type());
-    EXPECT_EQ(VT_BSTR, V_VT(&taken));
-    ::VariantClear(&taken);
+TEST(Variant, CopiesAndConvertsOrRaisesComError) {
+    variant text;
+    V_VT(text.get()) = VT_BSTR;
+    V_BSTR(text.get()) = ::SysAllocString(L"9600");
+    variant number = variant::copy_of(*text.get());
+    number.change_type(VT_I4);
+    EXPECT_EQ(9600, V_I4(number.get()));
+    EXPECT_STREQ(L"9600", V_BSTR(text.get())) << "the source is left as it was";
+
+    V_BSTR(text.get())[0] = L'x';
+    try {
+        text.change_type(VT_I4);
+        FAIL() << "a text that is no number cannot become VT_I4";
+    } catch (const _com_error& e) {
+        EXPECT_EQ(DISP_E_TYPEMISMATCH, e.Error());
+        EXPECT_EQ(nullptr, e.error_info());
+    }
 }
 
 }  // namespace

@@ -39,13 +39,6 @@ TEST(ResourceString, CutsLongTextsTo259Characters) {
     EXPECT_EQ("0123456789abcdef", text.substr(0, 16));
 }
 
-TEST(ResourceString, CopiesShareTheLoadedText) {
-    resource_string a(IDS_NO_OPEN_SESSION);
-    a.text();
-    resource_string b = a;
-    EXPECT_EQ(a.wide_text(), b.wide_text());
-}
-
 TEST(ResourceString, FormatsInsertsAndWrapsAtTheGivenWidth) {
     resource_string position(IDS_BAD_WRITE_CHAR_AT);
     EXPECT_STREQ("The Write string had a bad character at position 7.", position.format(80, 7).text());

@@ -1,7 +1,10 @@
 #pragma once
 // variant: an owned VARIANT, cleared with VariantClear on destruction and before reuse.
+// Its copy and conversion raise _com_error with the failing call's HRESULT.
 #include <windows.h>
 #include <oleauto.h>
+
+#include "com_error.h"
 
 namespace mrv {
 
@@ -29,6 +32,20 @@ public:
         return r;
     }
     VARTYPE type() const noexcept { return V_VT(&v_); }
+
+    // A deep copy of `source` (VariantCopy).
+    static variant copy_of(const VARIANT& source) {
+        variant v;
+        // VariantCopy takes a non-const source but does not change it.
+        HRESULT hr = ::VariantCopy(v.get(), const_cast<VARIANT*>(&source));
+        if (FAILED(hr)) throw _com_error(hr);
+        return v;
+    }
+    // Converts the value in place to `type` (VariantChangeType).
+    void change_type(VARTYPE type) {
+        HRESULT hr = ::VariantChangeType(&v_, &v_, 0, type);
+        if (FAILED(hr)) throw _com_error(hr);
+    }
 
 private:
     VARIANT v_;
