@@ -5,13 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
 
 #include "com/bstr_t.h"
 #include "com/com_object.h"
 #include "com/com_ptr.h"
-#include "com/synchronize.h"
 #include "com/unique_any.h"
 #include "com/variant.h"
 
@@ -104,27 +101,6 @@ TEST_F(ComObject, FailedCreationDestroysTheObject) {
     EXPECT_EQ(locks_before_, module_lock_count());
 }
 
-TEST_F(ComObject, ObjectLockIsReentrantAndExcludesOtherThreads) {
-    CComObject<CTestObject>* object = nullptr;
-    ASSERT_EQ(S_OK, CComObject<CTestObject>::CreateInstance(&object));
-    com_ptr<ITestBase> keep = com_ptr<ITestBase>::copy(object);
-    EXPECT_TRUE(object->lock_initialized());
-    std::atomic<bool> other_entered{false};
-    std::thread other;
-    {
-        synchronize<CComObjectRootEx<CComMultiThreadModel>> outer(*object);
-        synchronize<CComObjectRootEx<CComMultiThreadModel>> inner(*object);
-        other = std::thread([&] {
-            synchronize<CComObjectRootEx<CComMultiThreadModel>> guard(*object);
-            other_entered = true;
-        });
-        ::Sleep(50);
-        EXPECT_FALSE(other_entered);
-    }
-    other.join();
-    EXPECT_TRUE(other_entered);
-}
-
 TEST(BstrT, CopiesShareOneTextAndItsNarrowCopy) {
     _bstr_t a(L"ASRL1::INSTR");
     _bstr_t b = a;
@@ -159,32 +135,6 @@ TEST(BstrT, ConvertsFromAnsiTakesOwnershipAndHandlesEmptiness) {
     EXPECT_EQ(nullptr, empty.copy());
     EXPECT_TRUE(empty.empty());
     EXPECT_TRUE(_bstr_t(L"") == empty);
-}
-
-int g_closed = 0;
-void count_close(int) { ++g_closed; }
-
-TEST(UniqueAny, ClosesOnceWhateverPathTheValueTakes) {
-    g_closed = 0;
-    using counted = unique_any<int, &count_close, -1>;
-    {
-        counted a(3);
-        counted b = std::move(a);
-        EXPECT_FALSE(a);
-        EXPECT_EQ(3, b.get());
-        b.reset(4);
-        EXPECT_EQ(1, g_closed);
-        EXPECT_EQ(4, b.release());
-        counted none;
-        EXPECT_EQ(-1, none.get());
-    }
-    EXPECT_EQ(1, g_closed);
-
-    unique_handle event(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    ASSERT_TRUE(event);
-    HANDLE raw = event.get();
-    event.reset();
-    EXPECT_FALSE(::SetEvent(raw)) << "the handle was closed";
 }
 
 TEST(Variant, CopiesAndConvertsOrRaisesComError) {

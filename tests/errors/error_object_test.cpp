@@ -3,7 +3,6 @@
 
 #include "com/com_ptr.h"
 #include "errors/loc_com_error.h"
-#include "errors/visa_error.h"
 #include "errors/win32_error.h"
 #include "resources/string_ids.h"
 #include "test_module.h"
@@ -78,28 +77,12 @@ TEST(LocComError, CaptureTakesTheThreadsObjectAndKeepsItsHresult) {
     EXPECT_EQ(1048u, f.help_context);
 }
 
-TEST(LocComError, FromVisaErrorUsesItsTextContextAndHresult) {
-    visa_error v(-1, 0);
-    loc_com_error e(v, iid_test);
-    EXPECT_EQ(static_cast<HRESULT>(0x80040000), e.set_error_info());
-    auto f = take_error_info();
-    EXPECT_EQ(L"An internal error occurred.  Please contact your I/O vendor.", f.description);
-    EXPECT_EQ(0xBFFF0000u, f.help_context);
-    EXPECT_EQ(L"MrvRS232", f.source);
-}
-
-TEST(LocComError, Win32AndInternalKinds) {
+TEST(LocComError, Win32KindTakesTheSystemText) {
     win32_com_error w(win32_error(ERROR_ACCESS_DENIED), 1001, iid_test);
     EXPECT_EQ(static_cast<HRESULT>(0x80070005), w.set_error_info());
     auto wf = take_error_info();
     EXPECT_EQ(_bstr_t(win32_error(ERROR_ACCESS_DENIED).what()).wide(), wf.description);
     EXPECT_EQ(1001u, wf.help_context);
-
-    internal_com_error i(iid_test);
-    EXPECT_EQ(static_cast<HRESULT>(0x8000FFFF), i.set_error_info());
-    auto f = take_error_info();
-    EXPECT_EQ(L"An internal error occurred.  Please contact your I/O vendor.", f.description);
-    EXPECT_EQ(1011u, f.help_context);
 }
 
 TEST(LocComError, NoOpenSessionPostsString2006) {

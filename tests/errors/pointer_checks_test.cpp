@@ -45,11 +45,6 @@ TEST(PointerChecks, NullRaisesBadPointerAtEveryWidth) {
     EXPECT_THROW(check_in_pointer(static_cast<const wchar_t*>(nullptr)), bad_pointer);
     EXPECT_THROW(check_in_pointer(static_cast<const double*>(nullptr)), bad_pointer);
     EXPECT_THROW(check_in_pointer(static_cast<const VARIANT*>(nullptr)), bad_pointer);
-    try {
-        check_out_pointer(static_cast<LONG*>(nullptr));
-    } catch (const bad_pointer& e) {
-        EXPECT_STREQ("Bad Pointer.", e.what());
-    }
 }
 
 TEST(PointerChecks, OutPointersAreZeroedWhenWritable) {
