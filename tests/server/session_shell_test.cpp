@@ -89,16 +89,6 @@ TEST_F(Session, QueryInterfaceFollowsTheMap)
     EXPECT_NE(message, query(session.get(), IID_IEventManager));
 }
 
-TEST_F(Session, ReferenceCountsAreSharedByAllInterfaces)
-{
-    auto serial = session.as<ISerial>(IID_ISerial);
-    ASSERT_TRUE(serial);
-    ULONG before = session->AddRef();
-    EXPECT_EQ(before + 1, serial->AddRef());
-    EXPECT_EQ(before, serial->Release());
-    EXPECT_EQ(before - 1, session->Release());
-}
-
 TEST_F(Session, SupportsErrorInfoForTheVisaComInterfacesOnly)
 {
     auto info = session.as<ISupportErrorInfo>(IID_ISupportErrorInfo);

@@ -1,5 +1,7 @@
 #include "registry_script.h"
 
+#include "com/unique_any.h"
+
 #include <cwctype>
 #include <memory>
 #include <new>
@@ -275,11 +277,6 @@ private:
 // ---------------------------------------------------------------------------------------------
 // Applying the tree
 
-struct key_handle {
-    HKEY key = nullptr;
-    ~key_handle() { if (key) RegCloseKey(key); }
-};
-
 void write_value(HKEY key, const wchar_t* name, const reg_value& v)
 {
     if (v.type == REG_DWORD) {
@@ -304,15 +301,15 @@ void register_key(HKEY parent, const reg_key& k)
 {
     if (k.removal == reg_key::force_remove)
         delete_tree(parent, k.name);
-    key_handle h;
+    unique_regkey h;
     check_registry(RegCreateKeyExW(parent, k.name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                   KEY_READ | KEY_WRITE, nullptr, &h.key, nullptr));
+                                   KEY_READ | KEY_WRITE, nullptr, h.put(), nullptr));
     if (k.default_value)
-        write_value(h.key, nullptr, *k.default_value);
+        write_value(h.get(), nullptr, *k.default_value);
     for (const named_value& nv : k.values)
-        write_value(h.key, nv.name.c_str(), nv.value);
+        write_value(h.get(), nv.name.c_str(), nv.value);
     for (const reg_key& child : k.children)
-        register_key(h.key, child);
+        register_key(h.get(), child);
 }
 
 void unregister_key(HKEY parent, const reg_key& k)
@@ -321,26 +318,26 @@ void unregister_key(HKEY parent, const reg_key& k)
         delete_tree(parent, k.name);
         return;
     }
-    key_handle h;
-    LSTATUS s = RegOpenKeyExW(parent, k.name.c_str(), 0, KEY_READ | KEY_WRITE, &h.key);
+    unique_regkey h;
+    LSTATUS s = RegOpenKeyExW(parent, k.name.c_str(), 0, KEY_READ | KEY_WRITE, h.put());
     if (s == ERROR_FILE_NOT_FOUND)
         return;
     check_registry(s);
     for (const reg_key& child : k.children)
-        unregister_key(h.key, child);
+        unregister_key(h.get(), child);
     if (k.removal == reg_key::no_remove) {
         for (const named_value& nv : k.values) {
-            s = RegDeleteValueW(h.key, nv.name.c_str());
+            s = RegDeleteValueW(h.get(), nv.name.c_str());
             if (s != ERROR_FILE_NOT_FOUND)
                 check_registry(s);
         }
         return;
     }
     DWORD subkeys = 0;
-    check_registry(RegQueryInfoKeyW(h.key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+    check_registry(RegQueryInfoKeyW(h.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
                                     nullptr, nullptr, nullptr, nullptr, nullptr));
     if (subkeys == 0) {
-        RegCloseKey(std::exchange(h.key, nullptr));
+        h.reset();
         s = RegDeleteKeyW(parent, k.name.c_str());
         if (s != ERROR_FILE_NOT_FOUND)
             check_registry(s);
