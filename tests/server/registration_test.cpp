@@ -70,7 +70,8 @@ TEST(Registration, RegisterWritesExactlyTheClassKeysAndUnregisterRemovesThem)
     ASSERT_EQ(S_OK, dll.unregister_server());
     const std::wstring removed[] = {L"MorvaneRS232.RS232Svr", L"MorvaneRS232.RS232Svr.1",
                                     kClsidKey, kTypeLibKey,
-                                    L"Interface\\{9C4E2F07-5D26-4B7F-A041-2E3F4A5B6C7D}"};
+                                    L"Interface\\{9C4E2F07-5D26-4B7F-A041-2E3F4A5B6C7D}",
+                                    L"Interface\\{9C4E2F0B-5D26-4B7F-A041-2E3F4A5B6C7D}"};
     for (const std::wstring& key : removed) {
         EXPECT_FALSE(key_exists(HKEY_CLASSES_ROOT, key)) << narrow(key);
     }
@@ -98,6 +99,8 @@ TEST(Registration, RegisterWritesExactlyTheClassKeysAndUnregisterRemovesThem)
         {kTypeLibKey + L"\\1.0", nullptr, L"Morvane VISA COM ASRL 1.0 Type Library"},
         {kTypeLibKey + L"\\1.0\\0\\win64", nullptr, dll.path()},
         {L"Interface\\{9C4E2F07-5D26-4B7F-A041-2E3F4A5B6C7D}\\TypeLib", nullptr,
+         L"{5A3C1E64-2B94-4F0D-8C21-6E7F90A1B2C3}"},
+        {L"Interface\\{9C4E2F0B-5D26-4B7F-A041-2E3F4A5B6C7D}\\TypeLib", nullptr,
          L"{5A3C1E64-2B94-4F0D-8C21-6E7F90A1B2C3}"},
     };
     for (const expected_value& v : values) {

@@ -3,7 +3,6 @@
 #include "com/unique_any.h"
 
 #include <cwctype>
-#include <memory>
 #include <new>
 #include <optional>
 

@@ -1,6 +1,5 @@
 #include "rs232_svr.h"
 
-#include <new>
 
 namespace mrv {
 
