@@ -1,6 +1,7 @@
 // The status map, visa_error's description and conversion, and win32_error's HRESULTs.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "errors/status_map.h"
