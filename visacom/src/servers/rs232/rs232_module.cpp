@@ -9,6 +9,7 @@
 #include "com/synchronize.h"
 #include "errors/module_strings.h"
 #include "errors/resource_string.h"
+#include "module_files.h"
 #include "MrvRS232.h"
 #include "object_map.h"
 #include "process_simulation_block.h"
@@ -22,39 +23,9 @@ CComSafeDeleteCriticalSection g_class_object_lock;
 // The server's type library once loaded (one reference, dropped at detach).
 std::atomic<ITypeLib*> g_type_library{nullptr};
 
-// The DLL's full file name.
 std::wstring module_path()
 {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameW(module_instance(), path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0)
-            return {};
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
-// The directory of the loaded DLL followed by the help file's name. The DLL is found by its
-// module name as the string table gives it.
-_bstr_t help_file_path(HINSTANCE instance)
-{
-    HMODULE module = GetModuleHandleW(resource_string(IDS_MODULE_NAME).wide_text());
-    if (!module)
-        module = instance;
-    wchar_t file[MAX_PATH + 1] = {};
-    GetModuleFileNameW(module, file, MAX_PATH);
-    wchar_t full[MAX_PATH + 1] = {};
-    wchar_t* file_part = nullptr;
-    DWORD n = GetFullPathNameW(file, MAX_PATH, full, &file_part);
-    std::wstring path;
-    if (n > 0 && n <= MAX_PATH)
-        path.assign(full, file_part ? static_cast<size_t>(file_part - full) : n);
-    path += resource_string(IDS_HELP_FILE_NAME).wide_text();
-    return _bstr_t(std::wstring_view(path));
+    return module_file_name(module_instance());
 }
 
 HRESULT load_type_library(com_ptr<ITypeLib>& lib)
