@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "com_ptr.h"
 #include "MrvRS232.h"
 #include "server_test_support.h"
@@ -157,6 +159,36 @@ TEST_F(Session, SimulationControl)
     SysFreeString(file);
     EXPECT_EQ(S_OK, control->SetSimulationFile(nullptr));
     EXPECT_EQ(E_NOTIMPL, control->Reserved(0, nullptr));
+}
+
+// The server's own interface crosses apartments through the type library marshaler, which
+// works from the layout of IControlSimulation in the server's type library.
+TEST_F(Session, SimulationControlIsCalledFromAnotherApartment)
+{
+    auto control = session.as<IControlSimulation>(IID_IControlSimulation);
+    ASSERT_TRUE(control);
+    IStream* stream = nullptr;
+    ASSERT_EQ(S_OK, CoMarshalInterThreadInterfaceInStream(IID_IControlSimulation, control.get(),
+                                                          &stream));
+    HRESULT unmarshaled = E_FAIL, set = E_FAIL, reserved = S_OK;
+    bool proxy = false;
+    std::thread([&] {
+        com_init sta(COINIT_APARTMENTTHREADED);
+        com_ptr<IControlSimulation> remote;
+        unmarshaled = CoGetInterfaceAndReleaseStream(stream, IID_IControlSimulation,
+                                                     remote.put_void());
+        if (FAILED(unmarshaled))
+            return;
+        proxy = remote.get() != control.get();
+        BSTR file = SysAllocString(L"C:\\sim\\instrument.txt");
+        set = remote->SetSimulationFile(file);
+        SysFreeString(file);
+        reserved = remote->Reserved(1, nullptr);
+    }).join();
+    ASSERT_EQ(S_OK, unmarshaled);
+    EXPECT_TRUE(proxy);
+    EXPECT_EQ(S_OK, set);
+    EXPECT_EQ(E_NOTIMPL, reserved);
 }
 
 }  // namespace
