@@ -132,93 +132,112 @@ ViStatus scanf_from_device(const std::shared_ptr<instr_session>& s, const char* 
     return scan_text(text.c_str(), fmt, args);
 }
 
-} // namespace
-
-extern "C" {
-
-ViStatus _VI_FUNC viVPrintf(ViSession vi, ViConstString writeFmt, ViVAList params) {
-    return api_call("viVPrintf", {{"vi", num(vi)}, {"writeFmt", text(writeFmt)}}, [&] {
-        return with_session(vi, [&](auto s) { return printf_to_device(s, writeFmt, params); });
+// The operations, each with the name it is logged and fault-injected under.
+ViStatus printf_call(const char* name, ViSession vi, ViConstString fmt, va_list& args) {
+    return api_call(name, {{"vi", num(vi)}, {"writeFmt", text(fmt)}}, [&] {
+        return with_session(vi, [&](auto s) { return printf_to_device(s, fmt, args); });
     });
 }
 
-ViStatus _VI_FUNCC viPrintf(ViSession vi, ViConstString writeFmt, ...) {
-    va_list args;
-    va_start(args, writeFmt);
-    ViStatus st = api_call("viPrintf", {{"vi", num(vi)}, {"writeFmt", text(writeFmt)}}, [&] {
-        return with_session(vi, [&](auto s) { return printf_to_device(s, writeFmt, args); });
-    });
-    va_end(args);
-    return st;
-}
-
-ViStatus _VI_FUNC viVSPrintf(ViSession vi, ViPBuf buf, ViConstString writeFmt, ViVAList parms) {
-    return api_call("viVSPrintf", {{"vi", num(vi)}, {"buf", ptr(buf)}, {"writeFmt", text(writeFmt)}}, [&] {
+ViStatus sprintf_call(const char* name, ViSession vi, ViPBuf buf, ViConstString fmt, va_list& args) {
+    return api_call(name, {{"vi", num(vi)}, {"buf", ptr(buf)}, {"writeFmt", text(fmt)}}, [&] {
         return with_session(vi, [&](auto) -> ViStatus {
             if (!buf) return VI_ERROR_USER_BUF;
-            if (!writeFmt) return VI_ERROR_INV_PARAMETER;
+            if (!fmt) return VI_ERROR_INV_PARAMETER;
             std::string out;
-            if (ViStatus st = format_text(out, writeFmt, parms); st < 0) return st;
+            if (ViStatus st = format_text(out, fmt, args); st < 0) return st;
             std::memcpy(buf, out.c_str(), out.size() + 1);
             return VI_SUCCESS;
         });
     });
 }
 
+ViStatus scanf_call(const char* name, ViSession vi, ViConstString fmt, va_list& args) {
+    return api_call(name, {{"vi", num(vi)}, {"readFmt", text(fmt)}}, [&] {
+        return with_session(vi, [&](auto s) { return scanf_from_device(s, fmt, args); });
+    });
+}
+
+ViStatus sscanf_call(const char* name, ViSession vi, ViConstBuf buf, ViConstString fmt, va_list& args) {
+    return api_call(name, {{"vi", num(vi)}, {"buf", ptr(buf)}, {"readFmt", text(fmt)}}, [&] {
+        return with_session(vi, [&](auto) -> ViStatus {
+            if (!buf) return VI_ERROR_USER_BUF;
+            return scan_text(reinterpret_cast<const char*>(buf), fmt, args);
+        });
+    });
+}
+
+ViStatus queryf_call(const char* name, ViSession vi, ViConstString write_fmt, ViConstString read_fmt,
+                     va_list& args) {
+    return api_call(name, {{"vi", num(vi)}, {"writeFmt", text(write_fmt)}, {"readFmt", text(read_fmt)}}, [&] {
+        return with_session(vi, [&](auto s) -> ViStatus {
+            if (ViStatus st = printf_to_device(s, write_fmt, args); st < 0) return st;
+            return scanf_from_device(s, read_fmt, args);
+        });
+    });
+}
+
+} // namespace
+
+extern "C" {
+
+ViStatus _VI_FUNC viVPrintf(ViSession vi, ViConstString writeFmt, ViVAList params) {
+    return printf_call("viVPrintf", vi, writeFmt, params);
+}
+
+ViStatus _VI_FUNCC viPrintf(ViSession vi, ViConstString writeFmt, ...) {
+    va_list args;
+    va_start(args, writeFmt);
+    ViStatus st = printf_call("viPrintf", vi, writeFmt, args);
+    va_end(args);
+    return st;
+}
+
+ViStatus _VI_FUNC viVSPrintf(ViSession vi, ViPBuf buf, ViConstString writeFmt, ViVAList parms) {
+    return sprintf_call("viVSPrintf", vi, buf, writeFmt, parms);
+}
+
 ViStatus _VI_FUNCC viSPrintf(ViSession vi, ViPBuf buf, ViConstString writeFmt, ...) {
     va_list args;
     va_start(args, writeFmt);
-    ViStatus st = viVSPrintf(vi, buf, writeFmt, args);
+    ViStatus st = sprintf_call("viSPrintf", vi, buf, writeFmt, args);
     va_end(args);
     return st;
 }
 
 ViStatus _VI_FUNC viVScanf(ViSession vi, ViConstString readFmt, ViVAList params) {
-    return api_call("viVScanf", {{"vi", num(vi)}, {"readFmt", text(readFmt)}}, [&] {
-        return with_session(vi, [&](auto s) { return scanf_from_device(s, readFmt, params); });
-    });
+    return scanf_call("viVScanf", vi, readFmt, params);
 }
 
 ViStatus _VI_FUNCC viScanf(ViSession vi, ViConstString readFmt, ...) {
     va_list args;
     va_start(args, readFmt);
-    ViStatus st = viVScanf(vi, readFmt, args);
+    ViStatus st = scanf_call("viScanf", vi, readFmt, args);
     va_end(args);
     return st;
 }
 
 ViStatus _VI_FUNC viVSScanf(ViSession vi, ViConstBuf buf, ViConstString readFmt, ViVAList parms) {
-    return api_call("viVSScanf", {{"vi", num(vi)}, {"buf", ptr(buf)}, {"readFmt", text(readFmt)}}, [&] {
-        return with_session(vi, [&](auto) -> ViStatus {
-            if (!buf) return VI_ERROR_USER_BUF;
-            return scan_text(reinterpret_cast<const char*>(buf), readFmt, parms);
-        });
-    });
+    return sscanf_call("viVSScanf", vi, buf, readFmt, parms);
 }
 
 ViStatus _VI_FUNCC viSScanf(ViSession vi, ViConstBuf buf, ViConstString readFmt, ...) {
     va_list args;
     va_start(args, readFmt);
-    ViStatus st = viVSScanf(vi, buf, readFmt, args);
+    ViStatus st = sscanf_call("viSScanf", vi, buf, readFmt, args);
     va_end(args);
     return st;
 }
 
 ViStatus _VI_FUNC viVQueryf(ViSession vi, ViConstString writeFmt, ViConstString readFmt,
                             ViVAList params) {
-    return api_call("viVQueryf",
-                    {{"vi", num(vi)}, {"writeFmt", text(writeFmt)}, {"readFmt", text(readFmt)}}, [&] {
-        return with_session(vi, [&](auto s) -> ViStatus {
-            if (ViStatus st = printf_to_device(s, writeFmt, params); st < 0) return st;
-            return scanf_from_device(s, readFmt, params);
-        });
-    });
+    return queryf_call("viVQueryf", vi, writeFmt, readFmt, params);
 }
 
 ViStatus _VI_FUNCC viQueryf(ViSession vi, ViConstString writeFmt, ViConstString readFmt, ...) {
     va_list args;
     va_start(args, readFmt);
-    ViStatus st = viVQueryf(vi, writeFmt, readFmt, args);
+    ViStatus st = queryf_call("viQueryf", vi, writeFmt, readFmt, args);
     va_end(args);
     return st;
 }

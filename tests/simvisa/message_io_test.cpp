@@ -191,16 +191,16 @@ TEST_F(message_io, status_byte_trigger_and_clear_follow_the_io_protocol) {
 TEST_F(message_io, formatted_io) {
     ViSession vi = open_dmm();
     char id[256] = "";
-    EXPECT_STATUS(VI_SUCCESS, viPrintf(vi, const_cast<char*>("%s\n"), "*IDN?"));
-    EXPECT_STATUS(VI_SUCCESS, viScanf(vi, const_cast<char*>("%255[^\n]"), id));
+    EXPECT_STATUS(VI_SUCCESS, viPrintf(vi, "%s\n", "*IDN?"));
+    EXPECT_STATUS(VI_SUCCESS, viScanf(vi, "%255[^\n]", id));
     EXPECT_STREQ("SIMVISA,DMM-6500,SN100200,1.02", id);
     double volts = 0;
-    EXPECT_STATUS(VI_SUCCESS, viQueryf(vi, const_cast<char*>("MEAS:%s?\n"), const_cast<char*>("%lf"), "VOLT:DC", &volts));
+    EXPECT_STATUS(VI_SUCCESS, viQueryf(vi, "MEAS:%s?\n", "%lf", "VOLT:DC", &volts));
     EXPECT_DOUBLE_EQ(1.23456, volts);
     unsigned char out[64];
-    EXPECT_STATUS(VI_SUCCESS, viSPrintf(vi, out, const_cast<char*>("%03d-%s-%.1f"), 7, "x", 2.5));
+    EXPECT_STATUS(VI_SUCCESS, viSPrintf(vi, out, "%03d-%s-%.1f", 7, "x", 2.5));
     EXPECT_STREQ("007-x-2.5", reinterpret_cast<char*>(out));
-    EXPECT_STATUS(VI_ERROR_NSUP_FMT, viPrintf(vi, const_cast<char*>("%b"), 1));
+    EXPECT_STATUS(VI_ERROR_NSUP_FMT, viPrintf(vi, "%b", 1));
 }
 
 } // namespace
