@@ -3,8 +3,14 @@
 // message-based session class T: the asynchronous and synchronous message interfaces (through
 // their adapters), the event manager and the interface of the session's bus (TSerial). It holds
 // the session's last status, the result of the latest framed method.
+//
+// The methods are defined by interface in the headers included at the end: the session
+// properties, attributes and locks of IVisaSession (session_properties.h), IBaseMessage
+// (base_message_methods.h) and the serial port (serial_methods.h). Each runs in the session
+// method frame (method_frame.h). T provides session_is_open() and driver().
 #include "event_manager_impl.h"
 #include "message_adapters.h"
+#include "method_frame.h"
 #include "scaffolding.h"
 #include "visacom.h"
 
@@ -16,75 +22,81 @@ class IBaseMessageImpl : public _IAsyncMessage,
                          public _IMessage,
                          public TSerial {
 public:
-    // IVisaSession properties, attributes and locks.
-    // Scaffolding: waiting for the session properties, attributes and locks.
-    STDMETHODIMP get_ComponentVersion(long*) override { return scaffolding<pending_work::session_properties>(); }
-    STDMETHODIMP get_SpecVersion(long*) override { return scaffolding<pending_work::session_properties>(); }
-    STDMETHODIMP get_HardwareInterfaceName(BSTR*) override { return scaffolding<pending_work::session_properties>(); }
-    STDMETHODIMP get_HardwareInterfaceNumber(short*) override { return scaffolding<pending_work::session_properties>(); }
-    STDMETHODIMP get_HardwareInterfaceType(short*) override { return scaffolding<pending_work::session_properties>(); }
-    STDMETHODIMP get_LockState(AccessMode*) override { return scaffolding<pending_work::session_properties>(); }
-    STDMETHODIMP get_SoftwareManufacturerID(short*) override { return scaffolding<pending_work::session_properties>(); }
-    STDMETHODIMP get_SoftwareManufacturerName(BSTR*) override { return scaffolding<pending_work::session_properties>(); }
-    STDMETHODIMP get_Timeout(long*) override { return scaffolding<pending_work::session_properties>(); }
-    STDMETHODIMP put_Timeout(long) override { return scaffolding<pending_work::session_properties>(); }
-    STDMETHODIMP get_LastStatus(long*) override { return scaffolding<pending_work::session_properties>(); }
-    STDMETHODIMP GetAttribute(long, VARIANT*) override { return scaffolding<pending_work::session_properties>(); }
-    STDMETHODIMP SetAttribute(long, VARIANT) override { return scaffolding<pending_work::session_properties>(); }
-    STDMETHODIMP LockRsrc(AccessMode, long, BSTR, BSTR*) override { return scaffolding<pending_work::session_properties>(); }
-    STDMETHODIMP UnlockRsrc() override { return scaffolding<pending_work::session_properties>(); }
+    // IVisaSession properties, attributes and locks (session_properties.h).
+    STDMETHODIMP get_ComponentVersion(long*) override;
+    STDMETHODIMP get_SpecVersion(long*) override;
+    STDMETHODIMP get_HardwareInterfaceName(BSTR*) override;
+    STDMETHODIMP get_HardwareInterfaceNumber(short*) override;
+    STDMETHODIMP get_HardwareInterfaceType(short*) override;
+    STDMETHODIMP get_LockState(AccessMode*) override;
+    STDMETHODIMP get_SoftwareManufacturerID(short*) override;
+    STDMETHODIMP get_SoftwareManufacturerName(BSTR*) override;
+    STDMETHODIMP get_Timeout(long*) override;
+    STDMETHODIMP put_Timeout(long) override;
+    STDMETHODIMP get_LastStatus(long*) override;
+    STDMETHODIMP GetAttribute(long, VARIANT*) override;
+    STDMETHODIMP SetAttribute(long, VARIANT) override;
+    STDMETHODIMP LockRsrc(AccessMode, long, BSTR, BSTR*) override;
+    STDMETHODIMP UnlockRsrc() override;
 
-    // IBaseMessage.
-    // Scaffolding: waiting for message I/O.
-    STDMETHODIMP get_IOProtocol(IOProtocol*) override { return scaffolding<pending_work::message_io>(); }
-    STDMETHODIMP put_IOProtocol(IOProtocol) override { return scaffolding<pending_work::message_io>(); }
-    STDMETHODIMP get_SendEndEnabled(VARIANT_BOOL*) override { return scaffolding<pending_work::message_io>(); }
-    STDMETHODIMP put_SendEndEnabled(VARIANT_BOOL) override { return scaffolding<pending_work::message_io>(); }
-    STDMETHODIMP get_TerminationCharacter(BYTE*) override { return scaffolding<pending_work::message_io>(); }
-    STDMETHODIMP put_TerminationCharacter(BYTE) override { return scaffolding<pending_work::message_io>(); }
-    STDMETHODIMP get_TerminationCharacterEnabled(VARIANT_BOOL*) override { return scaffolding<pending_work::message_io>(); }
-    STDMETHODIMP put_TerminationCharacterEnabled(VARIANT_BOOL) override { return scaffolding<pending_work::message_io>(); }
-    STDMETHODIMP AssertTrigger(TriggerProtocol) override { return scaffolding<pending_work::message_io>(); }
-    STDMETHODIMP Clear() override { return scaffolding<pending_work::message_io>(); }
-    STDMETHODIMP ReadSTB(short*) override { return scaffolding<pending_work::message_io>(); }
+    // IBaseMessage (base_message_methods.h).
+    STDMETHODIMP get_IOProtocol(IOProtocol*) override;
+    STDMETHODIMP put_IOProtocol(IOProtocol) override;
+    STDMETHODIMP get_SendEndEnabled(VARIANT_BOOL*) override;
+    STDMETHODIMP put_SendEndEnabled(VARIANT_BOOL) override;
+    STDMETHODIMP get_TerminationCharacter(BYTE*) override;
+    STDMETHODIMP put_TerminationCharacter(BYTE) override;
+    STDMETHODIMP get_TerminationCharacterEnabled(VARIANT_BOOL*) override;
+    STDMETHODIMP put_TerminationCharacterEnabled(VARIANT_BOOL) override;
+    STDMETHODIMP AssertTrigger(TriggerProtocol) override;
+    STDMETHODIMP Clear() override;
+    STDMETHODIMP ReadSTB(short*) override;
 
-    // ISerial.
-    // Scaffolding: waiting for the serial port interface.
-    STDMETHODIMP get_BytesAvailable(long*) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP get_BaudRate(long*) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP put_BaudRate(long) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP get_DataBits(short*) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP put_DataBits(short) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP get_ClearToSendState(LineState*) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP get_DataCarrierDetectState(LineState*) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP get_DataSetReadyState(LineState*) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP get_DataTerminalReadyState(LineState*) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP put_DataTerminalReadyState(LineState) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP get_EndIn(SerialEndConst*) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP put_EndIn(SerialEndConst) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP get_EndOut(SerialEndConst*) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP put_EndOut(SerialEndConst) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP get_FlowControl(SerialFlowControl*) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP put_FlowControl(SerialFlowControl) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP get_Parity(SerialParity*) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP put_Parity(SerialParity) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP get_RingIndicatorState(LineState*) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP get_RequestToSendState(LineState*) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP put_RequestToSendState(LineState) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP get_StopBits(SerialStopBits*) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP put_StopBits(SerialStopBits) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP get_ReplacementCharacter(BYTE*) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP put_ReplacementCharacter(BYTE) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP get_XONCharacter(BYTE*) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP put_XONCharacter(BYTE) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP get_XOFFCharacter(BYTE*) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP put_XOFFCharacter(BYTE) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP SetBufferSize(BufferMask, long) override { return scaffolding<pending_work::serial_port>(); }
-    STDMETHODIMP Flush(BufferMask, VARIANT_BOOL) override { return scaffolding<pending_work::serial_port>(); }
+    // ISerial (serial_methods.h).
+    STDMETHODIMP get_BytesAvailable(long*) override;
+    STDMETHODIMP get_BaudRate(long*) override;
+    STDMETHODIMP put_BaudRate(long) override;
+    STDMETHODIMP get_DataBits(short*) override;
+    STDMETHODIMP put_DataBits(short) override;
+    STDMETHODIMP get_ClearToSendState(LineState*) override;
+    STDMETHODIMP get_DataCarrierDetectState(LineState*) override;
+    STDMETHODIMP get_DataSetReadyState(LineState*) override;
+    STDMETHODIMP get_DataTerminalReadyState(LineState*) override;
+    STDMETHODIMP put_DataTerminalReadyState(LineState) override;
+    STDMETHODIMP get_EndIn(SerialEndConst*) override;
+    STDMETHODIMP put_EndIn(SerialEndConst) override;
+    STDMETHODIMP get_EndOut(SerialEndConst*) override;
+    STDMETHODIMP put_EndOut(SerialEndConst) override;
+    STDMETHODIMP get_FlowControl(SerialFlowControl*) override;
+    STDMETHODIMP put_FlowControl(SerialFlowControl) override;
+    STDMETHODIMP get_Parity(SerialParity*) override;
+    STDMETHODIMP put_Parity(SerialParity) override;
+    STDMETHODIMP get_RingIndicatorState(LineState*) override;
+    STDMETHODIMP get_RequestToSendState(LineState*) override;
+    STDMETHODIMP put_RequestToSendState(LineState) override;
+    STDMETHODIMP get_StopBits(SerialStopBits*) override;
+    STDMETHODIMP put_StopBits(SerialStopBits) override;
+    STDMETHODIMP get_ReplacementCharacter(BYTE*) override;
+    STDMETHODIMP put_ReplacementCharacter(BYTE) override;
+    STDMETHODIMP get_XONCharacter(BYTE*) override;
+    STDMETHODIMP put_XONCharacter(BYTE) override;
+    STDMETHODIMP get_XOFFCharacter(BYTE*) override;
+    STDMETHODIMP put_XOFFCharacter(BYTE) override;
+    STDMETHODIMP SetBufferSize(BufferMask, long) override;
+    STDMETHODIMP Flush(BufferMask, VARIANT_BOOL) override;
+
+    // The frame stores every framed method's result here.
+    void store_last_status(HRESULT hr) noexcept { last_status_ = hr; }
 
 protected:
+    T& session() noexcept { return static_cast<T&>(*this); }
+
     // The result of the latest framed method; returned by LastStatus.
     HRESULT last_status_ = S_OK;
 };
 
 }  // namespace mrv
+
+#include "session_properties.h"
+#include "base_message_methods.h"
+#include "serial_methods.h"

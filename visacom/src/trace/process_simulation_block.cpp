@@ -1,6 +1,7 @@
 #include "process_simulation_block.h"
 
 #include <cstring>
+#include <mutex>
 #include <string>
 
 #include "benaphore.h"
@@ -104,8 +105,19 @@ void process_simulation_block::finish_publish()
     LeaveCriticalSection(&lock_);
 }
 
+void process_simulation_block::ensure_created()
+{
+    static std::mutex creating;
+    std::lock_guard guard(creating);
+    if (!made_) {
+        create();
+        made_ = true;
+    }
+}
+
 void process_simulation_block::close()
 {
+    made_ = false;
     if (view_)
         UnmapViewOfFile(view_);
     if (mapping_)

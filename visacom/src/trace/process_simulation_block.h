@@ -36,6 +36,10 @@ public:
     // Clears the in-use word (when mapped) and releases the simulation lock.
     void finish_publish();
 
+    // The first session object of the process makes the block and the simulation lock; later
+    // ones find them made. Safe from any thread.
+    void ensure_created();
+
     void close();
 
     bool mapped() const noexcept { return view_ != nullptr; }
@@ -45,6 +49,7 @@ private:
     unsigned char* view_ = nullptr;
     CRITICAL_SECTION lock_{};
     bool lock_ready_ = false;
+    bool made_ = false;  // create() ran since the last close()
 };
 
 // The one block of this process.

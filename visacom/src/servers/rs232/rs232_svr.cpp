@@ -1,5 +1,15 @@
 #include "rs232_svr.h"
 
+#include <cstdint>
+#include <optional>
+
+#include "com/ansi_text.h"
+#include "errors/bad_pointer.h"
+#include "errors/pointer_checks.h"
+#include "errors/resource_string.h"
+#include "errors/visa_error.h"
+#include "process_simulation_block.h"
+#include "resources/string_ids.h"
 
 namespace mrv {
 
@@ -16,39 +26,165 @@ STDMETHODIMP CRS232Svr::InterfaceSupportsErrorInfo(REFIID riid)
 }
 
 // ---------------------------------------------------------------------------------------------
+// Construction and destruction
+
+CRS232Svr::CRS232Svr()
+{
+    // The first session of the process makes the process simulation block and its lock.
+    trace::simulation_block().ensure_created();
+}
+
+void CRS232Svr::FinalRelease()
+{
+    if (session_is_open())
+        internal_close();
+    // Scaffolding: waiting for the trace layer (Unregister).
+}
+
+// ---------------------------------------------------------------------------------------------
 // IVisaSession: lifecycle
 
-STDMETHODIMP CRS232Svr::Init(BSTR, AccessMode, long, BSTR)
+namespace {
+
+constexpr HRESULT kAlreadyOpen = static_cast<HRESULT>(0x8004003A);
+constexpr HRESULT kLibraryNotFound = static_cast<HRESULT>(0x80040000);
+constexpr DWORD kHelpAlreadyOpen = 1013;
+constexpr DWORD kHelpNoOpenSession = 1002;
+constexpr DWORD kHelpLibraryNotFound = 1050;
+
+// The frame of the IVisaSession methods of this file.
+constexpr error_policy kVisaSessionPolicy{convert_visa(IID_IVisaSession), report_loc_com(),
+                                          pointer_error(), internal_error(IID_IVisaSession)};
+// The identity properties report no error object for failures other than VISA's.
+constexpr error_policy kIdentityPolicy{convert_visa(IID_IVisaSession), pointer_error(),
+                                       unexpected_error()};
+// The resource name's copy may fail for want of memory.
+constexpr error_policy kResourceNamePolicy{convert_visa(IID_IVisaSession), pointer_error(),
+                                           pass_com_error(), unexpected_error()};
+
+}  // namespace
+
+STDMETHODIMP CRS232Svr::Init(BSTR Name, AccessMode Mode, long Timeout, BSTR OptionString)
 {
-    // Scaffolding: waiting for the session lifecycle (Init).
-    return scaffolding<pending_work::session_lifecycle>();
+    synchronize<CComObjectRootEx<CComMultiThreadModel>> guard(*this);
+    std::optional<MethodTraceScope> scope;
+    bool publishing = false;  // the simulation lock is held
+
+    const HRESULT hr = method_boundary(kVisaSessionPolicy, [&]() -> HRESULT {
+        if (driver_ && driver_->is_open())
+            throw loc_com_error(IDS_ALREADY_OPEN, kHelpAlreadyOpen, IID_IVisaSession, kAlreadyOpen);
+        if (driver_ && driver_->is_closed())
+            throw loc_com_error(IDS_NO_OPEN_SESSION, kHelpNoOpenSession, IID_IVisaSession,
+                                no_open_session_hresult);
+        check_in_pointer(reinterpret_cast<const std::uint16_t*>(Name));
+        const std::string name = ansi_text(Name);
+
+        // Scaffolding: waiting for the trace layer (Register with the narrow name).
+        scope.emplace("IVisaSession", "Init",
+                      TraceParams{in_param("Name", VT_BSTR, Name), in_param("Mode", VT_I4, Mode),
+                                  in_param("Timeout", VT_I4, Timeout),
+                                  in_param("OptionString", VT_BSTR, OptionString)});
+        const std::string options = ansi_text(OptionString);
+
+        // A driver left by an earlier Init that did not open is replaced.
+        driver_ = std::make_unique<mvrs232_driver>();
+        if (!driver_->load_library(nullptr))
+            throw loc_com_error(IDS_VISA_LIBRARY_NOT_FOUND, kHelpLibraryNotFound, IID_IVisaSession,
+                                kLibraryNotFound);
+
+        if (simulate_) {
+            // The block describes this open to the VISA library while viOpen runs; the lock
+            // makes simulated opens of the process one at a time.
+            publishing = true;
+            const HRESULT published = trace::simulation_block().publish(
+                resource_string(IDS_PLAYBACK_TAG).text(), simulation_file_.narrow(), "ASRL",
+                "INSTR");
+            if (FAILED(published))
+                throw loc_com_error(published);
+        }
+        const ViStatus status = driver_->open(name.c_str(), static_cast<ViAccessMode>(Mode),
+                                              static_cast<ViUInt32>(Timeout), nullptr);
+        if (publishing) {
+            publishing = false;
+            simulate_ = false;
+            trace::simulation_block().finish_publish();
+        }
+        apply_option_string(options);
+        return hresult_of_status(status);
+    });
+
+    if (publishing) {
+        simulate_ = false;
+        trace::simulation_block().finish_publish();
+    }
+    if (scope)
+        scope->set_result(hr);
+    store_last_status(hr);
+    return hr;
+}
+
+void CRS232Svr::apply_option_string(const std::string& options)
+{
+    // Scaffolding: waiting for the option strings. The string is not read yet: no setting of
+    // it reaches the session.
+    (void)options;
 }
 
 STDMETHODIMP CRS232Svr::Close()
 {
-    // Scaffolding: waiting for the session lifecycle (Close).
-    return scaffolding<pending_work::session_lifecycle>();
+    static constexpr error_policy no_failures{unexpected_error()};
+    return run_framed(*this, {IID_IVisaSession, "IVisaSession", "Close", no_failures}, {},
+                      [&] { return internal_close(); });
+}
+
+HRESULT CRS232Svr::internal_close() noexcept
+{
+    HRESULT result = S_OK;
+    // Scaffolding: waiting for the event manager (stopping the dispatch machinery; a failure
+    // there makes the result E_UNEXPECTED and the close goes on).
+    try {
+        driver_->close();
+    } catch (const visa_error& e) {
+        result = loc_com_error(e, IID_ISerial).set_error_info();
+    } catch (...) {
+        result = E_UNEXPECTED;
+    }
+    store_last_status(result);
+    return result;
 }
 
 // ---------------------------------------------------------------------------------------------
 // IVisaSession: identity
 
-STDMETHODIMP CRS232Svr::get_ResourceName(BSTR*)
+STDMETHODIMP CRS232Svr::get_ResourceName(BSTR* pVal)
 {
-    // Scaffolding: waiting for the session lifecycle (the resource name of the open session).
-    return scaffolding<pending_work::session_lifecycle>();
+    return run_framed(*this,
+                      {IID_IVisaSession, "IVisaSession", "get_ResourceName", kResourceNamePolicy,
+                       /*traced=*/false},
+                      {}, [&] {
+                          check_out_pointer(pVal);
+                          ViChar name[VI_FIND_BUFLEN] = {};
+                          driver_->get_attribute(VI_ATTR_RSRC_NAME, name);
+                          *pVal = new_bstr(name);
+                      });
 }
 
-STDMETHODIMP CRS232Svr::get_SessionType(BSTR*)
+STDMETHODIMP CRS232Svr::get_SessionType(BSTR* pVal)
 {
-    // Scaffolding: waiting for the session lifecycle (the session method frame).
-    return scaffolding<pending_work::session_lifecycle>();
+    return run_framed(*this, {IID_IVisaSession, "IVisaSession", "get_SessionType", kIdentityPolicy},
+                      {out_param("*pVal", VT_BSTR, pVal)}, [&] {
+                          check_out_pointer(pVal);
+                          *pVal = new_bstr("INSTR");
+                      });
 }
 
-STDMETHODIMP CRS232Svr::get_ProgID(BSTR*)
+STDMETHODIMP CRS232Svr::get_ProgID(BSTR* pVal)
 {
-    // Scaffolding: waiting for the session lifecycle (the session method frame).
-    return scaffolding<pending_work::session_lifecycle>();
+    return run_framed(*this, {IID_IVisaSession, "IVisaSession", "get_ProgID", kIdentityPolicy},
+                      {out_param("*pVal", VT_BSTR, pVal)}, [&] {
+                          check_out_pointer(pVal);
+                          *pVal = new_bstr(resource_string(IDS_PROGID).text());
+                      });
 }
 
 STDMETHODIMP CRS232Svr::get_OptionString(BSTR*)

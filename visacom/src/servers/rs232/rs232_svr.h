@@ -4,10 +4,14 @@
 // through the VISA COM interfaces, and end it with Close or by releasing it.
 #include <ocidl.h>
 
+#include <memory>
+#include <string>
+
 #include "base_message_impl.h"
 #include "com/bstr_t.h"
 #include "com/com_object.h"
 #include "connection_points.h"
+#include "mvrs232_driver.h"
 #include "MrvRS232.h"
 #include "provide_class_info.h"
 #include "scaffolding.h"
@@ -48,12 +52,11 @@ public:
     STDMETHODIMP get_ProgID(BSTR* pVal) override;
     STDMETHODIMP get_OptionString(BSTR* pVal) override;
 
-    // IMessage transfers, reached through the _IMessage adapter.
-    // Scaffolding: waiting for message I/O.
-    HRESULT IMessage_Read(long, SAFEARRAY**) override { return scaffolding<pending_work::message_io>(); }
-    HRESULT IMessage_ReadString(long, BSTR*) override { return scaffolding<pending_work::message_io>(); }
-    HRESULT IMessage_Write(SAFEARRAY**, long, long*) override { return scaffolding<pending_work::message_io>(); }
-    HRESULT IMessage_WriteString(BSTR, long*) override { return scaffolding<pending_work::message_io>(); }
+    // IMessage transfers, reached through the _IMessage adapter (rs232_message_io.cpp).
+    HRESULT IMessage_Read(long count, SAFEARRAY** buf) override;
+    HRESULT IMessage_ReadString(long count, BSTR* pVal) override;
+    HRESULT IMessage_Write(SAFEARRAY** buf, long count, long* retCount) override;
+    HRESULT IMessage_WriteString(BSTR message, long* pRetCount) override;
 
     // IAsyncMessage jobs, the first three reached through the _IAsyncMessage adapter.
     // Scaffolding: waiting for asynchronous I/O.
@@ -66,10 +69,24 @@ public:
     STDMETHODIMP SetSimulationFile(BSTR FileName) override;
     STDMETHODIMP Reserved(long Code, BSTR Data) override;
 
-protected:
-    // The session's trace layer and its driver (null until the first Init) join these fields
-    // with the work that opens and traces sessions.
-    bool simulate_ = false;
+    // For the session method frame and the session templates.
+    bool session_is_open() const noexcept { return driver_ && driver_->is_open(); }
+    mvrs232_driver& driver() noexcept { return *driver_; }
+
+    CRS232Svr();
+    // Final release: closes an open session.
+    void FinalRelease();
+
+private:
+    // Stops the event machinery and closes the driver; the result is also the last status.
+    HRESULT internal_close() noexcept;
+    // Init step 14: applies the option string to the newly opened session.
+    void apply_option_string(const std::string& options);
+
+    // Scaffolding: waiting for the trace layer (MorvaneTraceLayer<CRS232Svr>, registered at Init
+    // and unregistered at the final release); the trace scopes record nothing until then.
+    std::unique_ptr<mvrs232_driver> driver_;  // null until the first Init
+    bool simulate_ = false;                  // set by SetSimulationFile, consumed by Init
     _bstr_t simulation_file_;
 };
 
