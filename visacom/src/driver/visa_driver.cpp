@@ -200,7 +200,8 @@ void visa_driver::status_description(ViStatus status, ViChar description[])
 {
     if (!opened_) {
         // Before the open succeeded (and once close has begun) there is no session to ask.
-        const std::string_view text = resource_string(IDS_OPEN_FAILED).text();
+        resource_string open_failed(IDS_OPEN_FAILED);
+        const std::string_view text = open_failed.text();
         const auto length = text.copy(description, description_length - 1);
         description[length] = '\0';
         return;

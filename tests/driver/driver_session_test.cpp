@@ -1,0 +1,216 @@
+// A driver's session through the simulation library: the open and closed states, what the
+// forwarders and typed operations hand to VISA, and which statuses become visa_error.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "driver_test_support.h"
+#include "entry_points.h"
+#include "errors/visa_error.h"
+#include "mvrs232_driver.h"
+
+using namespace driver_test;
+using mrv::mvrs232_driver;
+using mrv::visa_error;
+
+namespace {
+
+constexpr ViStatus warn_nsup_attr_state = static_cast<ViStatus>(0x3FFF0084);
+
+// The status of the visa_error that `call` raises; 0 (with a failure) when it raises none.
+template <class Call>
+ViStatus raised_status(Call&& call)
+{
+    try {
+        call();
+    } catch (const visa_error& e) {
+        return e.status();
+    }
+    ADD_FAILURE() << "no visa_error";
+    return 0;
+}
+
+// The library's own text for a status, asked on `session`.
+std::string library_text(ViSession session, ViStatus status)
+{
+    char text[256] = {};
+    mrv::visa::process_viStatusDesc(session, status, text);
+    return text;
+}
+
+class DriverSession : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(driver->load_library(nullptr));
+        control = std::make_unique<simulation_control>(driver->library());
+    }
+    void open() { driver->open("ASRL1::INSTR", VI_NULL, 0, nullptr); }
+    bool logged(const std::string& line) const
+    {
+        return control->log().find(line + "\n") != std::string::npos;
+    }
+    std::string session_arg() const { return "vi=" + std::to_string(driver->session()); }
+
+    standard_library_findable findable;
+    std::unique_ptr<mvrs232_driver> driver = std::make_unique<mvrs232_driver>();
+    std::unique_ptr<simulation_control> control;
+};
+
+}  // namespace
+
+TEST_F(DriverSession, OpenAndCloseMoveThroughNewOpenClosed)
+{
+    EXPECT_FALSE(driver->is_open());
+    EXPECT_FALSE(driver->is_closed());
+    ViStatus status = -1;
+    EXPECT_EQ(VI_SUCCESS, driver->open("ASRL1::INSTR", VI_NULL, 0, &status));
+    EXPECT_EQ(VI_SUCCESS, status);
+    EXPECT_TRUE(driver->is_open());
+    EXPECT_NE(0u, driver->session());
+    EXPECT_THROW(open(), std::logic_error);
+    EXPECT_THROW(driver->open_default_rm(), std::logic_error);
+
+    const ViSession session = driver->session(), rm = driver->default_rm();
+    control->clear_log();
+    EXPECT_EQ(VI_SUCCESS, driver->close());
+    EXPECT_TRUE(logged("viClose(vi=" + std::to_string(session) + ")"));
+    EXPECT_TRUE(logged("viClose(vi=" + std::to_string(rm) + ")"));
+    EXPECT_FALSE(driver->is_open());
+    EXPECT_TRUE(driver->is_closed());
+    EXPECT_EQ(0u, driver->session());
+    EXPECT_EQ(0u, driver->default_rm());
+    try {
+        driver->close();
+        ADD_FAILURE() << "a second close returned";
+    } catch (const std::logic_error& e) {
+        EXPECT_STREQ("No session open.", e.what());
+    }
+}
+
+TEST_F(DriverSession, FailedOpenLeavesTheDriverNewWithItsResourceManager)
+{
+    const ViStatus status = raised_status([&] { driver->open("ASRL99::INSTR", 0, 0, nullptr); });
+    EXPECT_EQ(VI_ERROR_RSRC_NFOUND, status);
+    EXPECT_FALSE(driver->is_open());
+    EXPECT_FALSE(driver->is_closed());
+    EXPECT_EQ(0u, driver->session());
+    EXPECT_NE(0u, driver->default_rm());
+    open();  // the state is still new
+    EXPECT_TRUE(driver->is_open());
+}
+
+TEST_F(DriverSession, OpenPassesACompletionCodeOn)
+{
+    control->fail_next("viOpen", VI_SUCCESS_DEV_NPRESENT);
+    ViStatus status = 0;
+    EXPECT_EQ(VI_SUCCESS_DEV_NPRESENT, driver->open("ASRL1::INSTR", 0, 0, &status));
+    EXPECT_EQ(VI_SUCCESS_DEV_NPRESENT, status);
+    EXPECT_TRUE(driver->is_open());
+}
+
+TEST_F(DriverSession, FailingCloseStillClosesAndTheDestructorSwallowsIt)
+{
+    open();
+    control->fail_next("viClose", VI_ERROR_CLOSING_FAILED);
+    try {
+        driver->close();
+        ADD_FAILURE() << "close returned";
+    } catch (const visa_error& e) {
+        EXPECT_EQ(VI_ERROR_CLOSING_FAILED, e.status());
+        EXPECT_STREQ("Could not open the specified resource.", e.what());
+    }
+    EXPECT_FALSE(driver->is_open());
+    EXPECT_TRUE(driver->is_closed());
+
+    auto second = std::make_unique<mvrs232_driver>();
+    ASSERT_TRUE(second->load_library(nullptr));
+    second->open("ASRL2::INSTR", 0, 0, nullptr);
+    control->fail_next("viClose", VI_ERROR_CLOSING_FAILED);
+    EXPECT_NO_THROW(second.reset());
+}
+
+TEST_F(DriverSession, StatusDescriptionBeforeOpenIsTheOpenFailureText)
+{
+    char text[256] = "unchanged";
+    driver->status_description(VI_ERROR_TMO, text);
+    EXPECT_STREQ("Could not open the specified resource.", text);
+}
+
+TEST_F(DriverSession, ErrorsOfTheSessionCarryTheLibrarysText)
+{
+    open();
+    control->fail_next("viRead", VI_ERROR_TMO);
+    unsigned char buffer[8];
+    ViUInt32 count = 0;
+    try {
+        driver->viRead(buffer, sizeof buffer, &count);
+        ADD_FAILURE() << "viRead returned";
+    } catch (const visa_error& e) {
+        EXPECT_EQ(VI_ERROR_TMO, e.status());
+        EXPECT_EQ(library_text(driver->session(), VI_ERROR_TMO), e.what());
+        EXPECT_NE("", std::string(e.what()));
+    }
+    // Without a driver, visa_error asks the library that was loaded last.
+    EXPECT_EQ(library_text(driver->default_rm(), VI_ERROR_RSRC_NFOUND),
+              visa_error(VI_ERROR_RSRC_NFOUND, driver->default_rm()).what());
+}
+
+TEST_F(DriverSession, ForwardersPassTheSessionAndTheArgumentsUnchanged)
+{
+    open();
+    control->clear_log();
+    driver->set_buffer_size(true, 4096);
+    driver->set_buffer_size(false, 512);
+    driver->flush(64);
+    ViUInt8 value = 0;
+    driver->viPeek8(nullptr, &value);  // returns nothing, so raises nothing
+    EXPECT_TRUE(logged("viSetBuf(" + session_arg() + ",mask=16,size=4096)")) << control->log();
+    EXPECT_TRUE(logged("viSetBuf(" + session_arg() + ",mask=32,size=512)")) << control->log();
+    EXPECT_TRUE(logged("viFlush(" + session_arg() + ",mask=64)")) << control->log();
+    EXPECT_NE(std::string::npos, control->log().find("viPeek8(" + session_arg()));
+}
+
+TEST_F(DriverSession, TypedSetsWidenByTheAttributesWidth)
+{
+    open();
+    control->clear_log();
+    raised_status([&] { driver->set_data_bits(-2); });  // the library refuses it; the log keeps it
+    driver->set_xon_char(0xFE);
+    driver->set_send_end_enabled(true);
+    driver->set_timeout(-1);
+    for (const char* set : {"attrName=0x3FFF0022,attrValue=18446744073709551614",
+                            "attrName=0x3FFF00C1,attrValue=254", "attrName=0x3FFF0016,attrValue=1",
+                            "attrName=0x3FFF001A,attrValue=18446744073709551615"})
+        EXPECT_TRUE(logged("viSetAttribute(" + session_arg() + "," + set + ")")) << control->log();
+
+    EXPECT_EQ(0xFE, driver->get_xon_char());
+    EXPECT_TRUE(driver->get_send_end_enabled());
+    driver->set_data_bits(7);
+    EXPECT_EQ(7, driver->get_data_bits());
+}
+
+TEST_F(DriverSession, UnsupportedCharacterAttributesAreTolerated)
+{
+    open();
+    control->fail_next("viSetAttribute", VI_ERROR_NSUP_ATTR);
+    EXPECT_NO_THROW(driver->set_xon_char(0x11));
+    control->fail_next("viSetAttribute", VI_ERROR_NSUP_ATTR);
+    EXPECT_NO_THROW(driver->set_replacement_char(0));
+    control->fail_next("viSetAttribute", VI_ERROR_NSUP_ATTR);
+    EXPECT_EQ(VI_ERROR_NSUP_ATTR, raised_status([&] { driver->set_baud_rate(19200); }));
+    control->fail_next("viSetAttribute", VI_ERROR_NSUP_ATTR_STATE);
+    EXPECT_EQ(VI_ERROR_NSUP_ATTR_STATE, raised_status([&] { driver->set_xoff_char(0x13); }));
+}
+
+TEST_F(DriverSession, AttributeReadsRaiseOnWarnings)
+{
+    open();
+    control->fail_next("viGetAttribute", warn_nsup_attr_state);
+    EXPECT_EQ(warn_nsup_attr_state, raised_status([&] { driver->get_timeout(); }));
+    EXPECT_EQ(1, driver->get_interface_number());
+}
