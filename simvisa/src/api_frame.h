@@ -41,6 +41,9 @@ inline std::string text(const char* s) {
     return s ? "\"" + std::string(s) + "\"" : std::string("null");
 }
 
+// Data the caller hands over, as a quoted C-style string ("*IDN?\n"), cut after 256 bytes.
+std::string bytes(const void* data, uint32_t count);
+
 std::string format_call(const char* function, std::initializer_list<log_arg> args);
 ViStatus status_of_current_exception();
 

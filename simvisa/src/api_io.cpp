@@ -170,7 +170,7 @@ ViStatus _VI_FUNC viRead(ViSession vi, ViPBuf buf, ViUInt32 cnt, ViPUInt32 retCn
 }
 
 ViStatus _VI_FUNC viWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) {
-    return api_call("viWrite", {{"vi", num(vi)}, {"buf", ptr(buf)}, {"cnt", num(cnt)}, {"retCnt", ptr(retCnt)}},
+    return api_call("viWrite", {{"vi", num(vi)}, {"buf", bytes(buf, cnt)}, {"cnt", num(cnt)}, {"retCnt", ptr(retCnt)}},
                     [&] {
         if (retCnt) *retCnt = 0;
         return with_session(vi, [&](auto s) -> ViStatus {
@@ -194,7 +194,7 @@ ViStatus _VI_FUNC viReadAsync(ViSession vi, ViPBuf buf, ViUInt32 cnt, ViPJobId j
 }
 
 ViStatus _VI_FUNC viWriteAsync(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViPJobId jobId) {
-    return api_call("viWriteAsync", {{"vi", num(vi)}, {"buf", ptr(buf)}, {"cnt", num(cnt)}, {"jobId", ptr(jobId)}},
+    return api_call("viWriteAsync", {{"vi", num(vi)}, {"buf", bytes(buf, cnt)}, {"cnt", num(cnt)}, {"jobId", ptr(jobId)}},
                     [&] {
         return with_session(vi, [&](auto s) -> ViStatus {
             if (!buf && cnt) return VI_ERROR_USER_BUF;
@@ -238,7 +238,7 @@ ViStatus _VI_FUNC viAssertTrigger(ViSession vi, ViUInt16 protocol) {
 }
 
 ViStatus _VI_FUNC viBufWrite(ViSession vi, ViConstBuf buf, ViUInt32 cnt, ViPUInt32 retCnt) {
-    return api_call("viBufWrite", {{"vi", num(vi)}, {"buf", ptr(buf)}, {"cnt", num(cnt)}, {"retCnt", ptr(retCnt)}},
+    return api_call("viBufWrite", {{"vi", num(vi)}, {"buf", bytes(buf, cnt)}, {"cnt", num(cnt)}, {"retCnt", ptr(retCnt)}},
                     [&] { return with_session(vi, [&](auto s) { return buf_write(s, buf, cnt, retCnt); }); });
 }
 

@@ -45,6 +45,33 @@ ViUInt32 copy_out(const std::string& s, char* buffer, ViUInt32 size) {
 
 } // namespace
 
+std::string bytes(const void* data, uint32_t count) {
+    if (!data) return "null";
+    constexpr uint32_t shown = 256;
+    const auto* p = static_cast<const unsigned char*>(data);
+    std::string out = "\"";
+    for (uint32_t i = 0; i < count && i < shown; ++i) {
+        const unsigned char c = p[i];
+        switch (c) {
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        default:
+            if (c >= 0x20 && c < 0x7F) {
+                out += static_cast<char>(c);
+            } else {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "\\x%02X", c);
+                out += hex;
+            }
+        }
+    }
+    out += count > shown ? "\"..." : "\"";
+    return out;
+}
+
 std::string format_call(const char* function, std::initializer_list<log_arg> args) {
     std::string line = function;
     line += '(';

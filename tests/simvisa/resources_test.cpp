@@ -172,6 +172,9 @@ TEST_F(resources, the_call_log_records_calls_with_their_arguments) {
     EXPECT_EQ("viFlush(vi=" + vi + ",mask=64)\nviSetAttribute(vi=" + vi + ",attrName=0x3FFF001A,attrValue=500)\n", log);
     EXPECT_EQ(1u, simvisa_log_count("mask=64"));
     EXPECT_EQ(2u, simvisa_log_count(nullptr));
+    write(s, std::string("*IDN?\r\n\x01\"", 9));
+    EXPECT_EQ(1u, simvisa_log_count(("viWrite(vi=" + vi + ",buf=\"*IDN?\\r\\n\\x01\\\"\",cnt=9,").c_str()))
+        << "written data appears as a quoted string";
     simvisa_log_clear();
     EXPECT_EQ(0u, simvisa_log_count(nullptr));
 }
