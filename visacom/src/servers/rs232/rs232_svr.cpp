@@ -10,6 +10,7 @@
 #include "errors/visa_error.h"
 #include "process_simulation_block.h"
 #include "resources/string_ids.h"
+#include "rs232_paramstring_reader.h"
 
 namespace mrv {
 
@@ -125,9 +126,20 @@ STDMETHODIMP CRS232Svr::Init(BSTR Name, AccessMode Mode, long Timeout, BSTR Opti
 
 void CRS232Svr::apply_option_string(const std::string& options)
 {
-    // Scaffolding: waiting for the option strings. The string is not read yet: no setting of
-    // it reaches the session.
-    (void)options;
+    constexpr DWORD kHelpBadOptionString = 1015;
+    try {
+        rs232_paramstring_reader(*this).parse(options);
+    } catch (const bad_paramstring& e) {
+        // A key or name the reader does not accept: the session is closed from now on. A
+        // refused setting (loc_com_error) leaves it open with the settings before it applied.
+        try {
+            driver_->close();
+        } catch (...) {
+            // The option string's failure is the one reported.
+        }
+        throw loc_com_error(_bstr_t(e.what()).wide(), kHelpBadOptionString, IID_IVisaSession,
+                            E_INVALIDARG);
+    }
 }
 
 STDMETHODIMP CRS232Svr::Close()
@@ -187,10 +199,16 @@ STDMETHODIMP CRS232Svr::get_ProgID(BSTR* pVal)
                       });
 }
 
-STDMETHODIMP CRS232Svr::get_OptionString(BSTR*)
+STDMETHODIMP CRS232Svr::get_OptionString(BSTR* pVal)
 {
-    // Scaffolding: waiting for the option strings.
-    return scaffolding<pending_work::option_strings>();
+    static constexpr error_policy policy{pointer_error(), unexpected_error()};
+    return run_framed(*this, {IID_IVisaSession, "IVisaSession", "get_OptionString", policy},
+                      {out_param("*pVal", VT_BSTR, pVal)}, [&] {
+                          check_out_pointer(pVal);
+                          std::string text;
+                          rs232_paramstring_reader(*this).render(text);
+                          *pVal = new_bstr(text);
+                      });
 }
 
 // ---------------------------------------------------------------------------------------------
