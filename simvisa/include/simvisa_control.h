@@ -37,6 +37,10 @@ void SIMVISA_API simvisa_log_clear(void);
 ViStatus SIMVISA_API simvisa_fail_next(const char *function, ViStatus status, ViUInt32 count);
 void SIMVISA_API simvisa_clear_faults(void);
 
+/* Number of VISA objects open in the process: resource managers, sessions, find lists and
+ * event contexts. A test compares it before and after to see that nothing was left open. */
+ViUInt32 SIMVISA_API simvisa_open_objects(void);
+
 /* ---- Devices --------------------------------------------------------------------------------
  * Bytes that arrive from the device on the session's port after delay_ms milliseconds (0: at
  * once), as they are, for every session on that port to read. */
@@ -82,6 +86,7 @@ typedef ViUInt32(SIMVISA_API *simvisa_log_count_fn)(const char *);
 typedef void(SIMVISA_API *simvisa_log_clear_fn)(void);
 typedef ViStatus(SIMVISA_API *simvisa_fail_next_fn)(const char *, ViStatus, ViUInt32);
 typedef void(SIMVISA_API *simvisa_clear_faults_fn)(void);
+typedef ViUInt32(SIMVISA_API *simvisa_open_objects_fn)(void);
 typedef ViStatus(SIMVISA_API *simvisa_device_send_fn)(ViSession, const void *, ViUInt32, ViUInt32);
 typedef ViStatus(SIMVISA_API *simvisa_raise_event_fn)(ViSession, ViEventType,
                                                       const simvisa_event_attr *, ViUInt32);

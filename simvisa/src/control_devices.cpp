@@ -74,6 +74,10 @@ ViStatus SIMVISA_API simvisa_support_event(ViEventType type, ViBoolean supported
     });
 }
 
+ViUInt32 SIMVISA_API simvisa_open_objects(void) {
+    return static_cast<ViUInt32>(object_count());
+}
+
 ViStatus SIMVISA_API simvisa_load_config(const char* path) {
     return guarded([&] { return load_configuration(path); });
 }

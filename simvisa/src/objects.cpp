@@ -45,6 +45,12 @@ std::shared_ptr<object> take_object(ViObject id) {
     return obj;
 }
 
+size_t object_count() {
+    auto& t = table();
+    std::lock_guard lock(t.m);
+    return t.objects.size();
+}
+
 std::vector<ViObject> contexts_of(ViSession session) {
     auto& t = table();
     std::lock_guard lock(t.m);

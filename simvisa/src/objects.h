@@ -107,6 +107,8 @@ template <class T> std::shared_ptr<T> find(ViObject id) {
     return std::dynamic_pointer_cast<T>(find_object(id));
 }
 
+size_t object_count();
+
 // Event contexts that belong to a session (closed with it).
 std::vector<ViObject> contexts_of(ViSession session);
 

@@ -99,6 +99,7 @@ TEST_F(resources, open_refuses_bad_names_modes_and_sessions) {
 
 TEST_F(resources, closing_the_resource_manager_closes_its_sessions) {
     EXPECT_STATUS(VI_WARN_NULL_OBJECT, viClose(VI_NULL));
+    const ViUInt32 before = simvisa_open_objects();
     ViSession s = open_dmm();
     ViFindList list;
     ViUInt32 count;
@@ -108,6 +109,7 @@ TEST_F(resources, closing_the_resource_manager_closes_its_sessions) {
     EXPECT_STATUS(VI_ERROR_INV_OBJECT, viClose(s));
     EXPECT_STATUS(VI_ERROR_INV_OBJECT, viFindNext(list, desc));
     EXPECT_STATUS(VI_ERROR_INV_OBJECT, write(s, "*IDN?\n"));
+    EXPECT_EQ(before - 1, simvisa_open_objects()) << "only the resource manager was open before";
     rm = VI_NULL;
 }
 
