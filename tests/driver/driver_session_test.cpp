@@ -21,19 +21,6 @@ namespace {
 
 constexpr ViStatus warn_nsup_attr_state = static_cast<ViStatus>(0x3FFF0084);
 
-// The status of the visa_error that `call` raises; 0 (with a failure) when it raises none.
-template <class Call>
-ViStatus raised_status(Call&& call)
-{
-    try {
-        call();
-    } catch (const visa_error& e) {
-        return e.status();
-    }
-    ADD_FAILURE() << "no visa_error";
-    return 0;
-}
-
 // The library's own text for a status, asked on `session`.
 std::string library_text(ViSession session, ViStatus status)
 {

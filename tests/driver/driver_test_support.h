@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "errors/visa_error.h"
 #include "simvisa_control.h"
 
 namespace driver_test {
@@ -27,6 +28,19 @@ inline std::string module_path(HMODULE module)
 inline std::string base_name(const std::string& path)
 {
     return path.substr(path.find_last_of("\\/") + 1);
+}
+
+// The status of the visa_error that `call` raises; 0 (with a failure) when it raises none.
+template <class Call>
+ViStatus raised_status(Call&& call)
+{
+    try {
+        call();
+    } catch (const mrv::visa_error& e) {
+        return e.status();
+    }
+    ADD_FAILURE() << "no visa_error";
+    return 0;
 }
 
 // The test executable sits in a folder of its own: no VISA library is found there unless a test

@@ -34,6 +34,11 @@ TEST(Loader, WithoutAnyLibraryReportsFailure)
     mvrs232_driver driver;
     EXPECT_FALSE(driver.load_library(nullptr));
     EXPECT_EQ(nullptr, driver.library());
+    // A driver without a library calls nothing that is not there.
+    EXPECT_EQ(VI_ERROR_NIMPL_OPER,
+              raised_status([&] { driver.open("ASRL1::INSTR", 0, 0, nullptr); }));
+    EXPECT_EQ(VI_ERROR_NIMPL_OPER, raised_status([&] { driver.viClear(); }));
+    EXPECT_FALSE(driver.is_open());
 }
 
 TEST(Loader, LoadsTheStandardLibraryWhenTheFirstChoiceIsMissing)

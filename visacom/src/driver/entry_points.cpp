@@ -23,14 +23,21 @@ struct not_implemented<R (*)(A...)> {
     }
 };
 
+template <class R, class... A>
+struct not_implemented<R (*)(A..., ...)> {
+    static R call(A..., ...) noexcept { return VI_ERROR_NIMPL_OPER; }
+};
+
+// (The va_list of the viV... functions carries an attribute that template arguments drop:
+// harmless, the type itself is unchanged.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wignored-attributes"
 template <entry E>
 raw_entry make_fallback() noexcept
 {
-    if constexpr (kind_of(E) == entry_kind::required)
-        return nullptr;
-    else
-        return reinterpret_cast<raw_entry>(&not_implemented<entry_pointer<E>>::call);
+    return reinterpret_cast<raw_entry>(&not_implemented<entry_pointer<E>>::call);
 }
+#pragma GCC diagnostic pop
 
 template <std::size_t... I>
 std::array<raw_entry, entry_count> make_fallbacks(std::index_sequence<I...>) noexcept
@@ -71,6 +78,13 @@ process_table& process_entries() noexcept
 raw_entry fallback_entry(entry e) noexcept
 {
     return fallbacks()[index_of(e)];
+}
+
+entry_table::entry_table() noexcept
+{
+    for (std::size_t i = 0; i < entry_count; ++i)
+        if (entries[i].kind != entry_kind::process_wide)
+            slots_[driver_slot(static_cast<entry>(i))] = fallbacks()[i];
 }
 
 raw_entry process_entry_raw(entry e) noexcept

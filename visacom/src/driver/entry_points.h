@@ -18,9 +18,11 @@ struct resolved_entries {
     std::array<raw_entry, entry_count> by_index{};
 };
 
-// The per-driver part of the entry table.
+// The per-driver part of the entry table; the fallback entries until a resolution is published.
 class entry_table {
 public:
+    entry_table() noexcept;
+
     template <entry E>
     entry_pointer<E> get() const noexcept
     {
@@ -43,8 +45,9 @@ resolved_entries resolve_entries(HMODULE module);
 // into the process table, each as one whole pointer-sized store.
 void publish(const resolved_entries& resolved, entry_table& table) noexcept;
 
-// The fallback entry of an entry: takes the entry's arguments and answers VI_ERROR_NIMPL_OPER.
-// Null for required entries, which have none.
+// The fallback entry of an entry: takes the entry's arguments and answers VI_ERROR_NIMPL_OPER
+// (or, for the viPeek/viPoke family, does nothing). It stands in for an optional entry that the
+// library lacks, and for every entry before any library is resolved.
 raw_entry fallback_entry(entry e) noexcept;
 
 // The process-wide entries, as the most recent successful resolution left them (the fallback
