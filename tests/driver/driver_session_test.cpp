@@ -121,6 +121,60 @@ TEST_F(DriverSession, FailingCloseStillClosesAndTheDestructorSwallowsIt)
     EXPECT_NO_THROW(second.reset());
 }
 
+TEST_F(DriverSession, DestructionClosesWhatTheDriverOpened)
+{
+    // The fixture's driver keeps the library loaded while the others come and go.
+    const ViUInt32 before = control->open_objects();
+    {
+        mvrs232_driver opened;
+        ASSERT_TRUE(opened.load_library(nullptr));
+        opened.open("ASRL2::INSTR", 0, 0, nullptr);
+        EXPECT_EQ(before + 2, control->open_objects());
+    }
+    EXPECT_EQ(before, control->open_objects());
+    {
+        mvrs232_driver failed;
+        ASSERT_TRUE(failed.load_library(nullptr));
+        raised_status([&] { failed.open("ASRL99::INSTR", 0, 0, nullptr); });
+        EXPECT_EQ(before + 1, control->open_objects()) << "the resource manager stays open";
+    }
+    EXPECT_EQ(before, control->open_objects());
+}
+
+TEST_F(DriverSession, ResourceManagerOperations)
+{
+    ViFindList list = 0;
+    ViUInt32 count = 0;
+    char found[256] = {};
+    EXPECT_EQ(VI_SUCCESS, driver->find_resources("ASRL?*INSTR", &list, &count, found));
+    EXPECT_NE(0u, driver->default_rm()) << "finding opens the resource manager first";
+    EXPECT_EQ(3u, count);
+    EXPECT_STREQ("ASRL1::INSTR", found);
+    EXPECT_EQ(VI_SUCCESS, driver->find_next(list, found));
+    EXPECT_STREQ("ASRL2::INSTR", found);
+    mrv::visa::process_viClose(list);
+
+    ViUInt16 type = 0, number = 0;
+    EXPECT_EQ(VI_SUCCESS, driver->parse_resource(mrv::_bstr_t(L"ASRL2::INSTR"), &type, &number));
+    EXPECT_EQ(VI_INTF_ASRL, type);
+    EXPECT_EQ(2, number);
+    mrv::_bstr_t resource_class, expanded, alias;
+    EXPECT_EQ(VI_SUCCESS, driver->parse_resource_ex(mrv::_bstr_t(L"asrl3"), &type, &number,
+                                                    resource_class, expanded, alias));
+    EXPECT_STREQ("INSTR", resource_class.narrow());
+    EXPECT_STREQ("ASRL3::INSTR", expanded.narrow());
+    EXPECT_STREQ("COM3", alias.narrow());
+
+    // Their failures are described by the library on the resource manager session.
+    try {
+        driver->parse_resource(mrv::_bstr_t(L"GPIB::nonsense"), &type, &number);
+        ADD_FAILURE() << "parse_resource returned";
+    } catch (const visa_error& e) {
+        EXPECT_LT(e.status(), 0);
+        EXPECT_EQ(library_text(driver->default_rm(), e.status()), e.what());
+    }
+}
+
 TEST_F(DriverSession, StatusDescriptionBeforeOpenIsTheOpenFailureText)
 {
     char text[256] = "unchanged";

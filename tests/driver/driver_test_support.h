@@ -74,7 +74,8 @@ public:
         : log_text_(get<simvisa_log_text_fn>(library, "simvisa_log_text")),
           log_clear_(get<simvisa_log_clear_fn>(library, "simvisa_log_clear")),
           fail_next_(get<simvisa_fail_next_fn>(library, "simvisa_fail_next")),
-          clear_faults_(get<simvisa_clear_faults_fn>(library, "simvisa_clear_faults"))
+          clear_faults_(get<simvisa_clear_faults_fn>(library, "simvisa_clear_faults")),
+          open_objects_(get<simvisa_open_objects_fn>(library, "simvisa_open_objects"))
     {
     }
     ~simulation_control()
@@ -97,6 +98,8 @@ public:
         if (log_clear_)
             log_clear_();
     }
+    // VISA objects open in the process (sessions, resource managers, find lists, events).
+    ViUInt32 open_objects() const { return open_objects_ ? open_objects_() : 0; }
     // The next `count` calls of `function` answer `status`.
     void fail_next(const char* function, ViStatus status, ViUInt32 count = 1) const
     {
@@ -117,6 +120,7 @@ private:
     simvisa_log_clear_fn log_clear_;
     simvisa_fail_next_fn fail_next_;
     simvisa_clear_faults_fn clear_faults_;
+    simvisa_open_objects_fn open_objects_;
 };
 
 }  // namespace driver_test
