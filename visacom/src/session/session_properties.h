@@ -1,98 +1,299 @@
 #pragma once
-// IVisaSession: the session properties, attributes and locks.
+// IVisaSession: the session properties, attributes and locks. Every method but get_LastStatus
+// runs in the session method frame; the no-open-session error is reported for IVisaSession.
 // Included by base_message_impl.h: out-of-class definitions of IBaseMessageImpl members.
+#include <visa.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "com/ansi_text.h"
+#include "com/variant.h"
+#include "component_version.h"
+#include "driver/visa_attribute.h"
+#include "errors/module_strings.h"
+#include "errors/pointer_checks.h"
+#include "errors/resource_string.h"
+#include "errors/visa_error.h"
+#include "resources/string_ids.h"
 
 namespace mrv {
+namespace session_detail {
 
-// Scaffolding: waiting for the session properties, attributes and locks.
-template <class TSerial, class T>
-STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_ComponentVersion(long*)
+// The handler orders of this file's methods.
+// Constants and the version: nothing but a bad pointer can fail, and that without error object.
+inline constexpr error_policy constant_policy{pointer_error(), unexpected_error()};
+// Constants whose failures are reported as internal errors.
+inline constexpr error_policy reported_constant_policy{pointer_error(),
+                                                       internal_error(IID_IVisaSession)};
+// Attribute reads and writes whose VISA failures are reported for IBaseMessage.
+inline constexpr error_policy message_attribute_policy{
+    convert_visa(IID_IBaseMessage), pointer_error(), internal_error(IID_IVisaSession)};
+inline constexpr error_policy interface_number_policy{convert_visa(IID_IBaseMessage),
+                                                      pointer_error(), unexpected_error()};
+// Generic attribute access: a VARIANT failure gives its own HRESULT.
+inline constexpr error_policy attribute_policy{convert_visa(IID_IVisaSession), pointer_error(),
+                                               pass_com_error(), internal_error(IID_IVisaSession)};
+inline constexpr error_policy unlock_policy{convert_visa(IID_IVisaSession),
+                                            internal_error(IID_IVisaSession)};
+// get_LastStatus runs outside the frame; only its pointer check can fail.
+inline constexpr error_policy last_status_policy{pointer_error(), unexpected_error()};
+
+inline method_frame frame(const char* method, const error_policy& policy)
 {
-    return scaffolding<pending_work::session_properties>();
+    return {IID_IVisaSession, "IVisaSession", method, policy};
+}
+
+inline constexpr long spec_version = 3;
+inline constexpr short interface_type_asrl = VI_INTF_ASRL;
+// The software manufacturer identifier registered for the server's maker.
+inline constexpr short manufacturer_id = 0x3A4D;
+
+// Attributes whose identifier has the top bit set hold text or data blocks, which do not fit
+// GetAttribute's number: they are refused rather than read into it.
+constexpr bool holds_number(ViAttr attribute) noexcept
+{
+    return (attribute & 0x80000000u) == 0;
+}
+
+}  // namespace session_detail
+
+template <class TSerial, class T>
+STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_ComponentVersion(long* pVal)
+{
+    return run_framed(session(),
+                      session_detail::frame("get_ComponentVersion",
+                                            session_detail::constant_policy),
+                      {out_param("*pVal", VT_I4, pVal)}, [&]() -> HRESULT {
+                          check_out_pointer(pVal);
+                          resource_string module_name(IDS_MODULE_NAME);
+                          const auto text = module_file_version_text(module_name.text());
+                          const auto version = text ? parse_file_version(*text) : std::nullopt;
+                          if (!version)
+                              return E_UNEXPECTED;
+                          *pVal = static_cast<long>(*version);
+                          return S_OK;
+                      });
 }
 
 template <class TSerial, class T>
-STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_SpecVersion(long*)
+STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_SpecVersion(long* pVal)
 {
-    return scaffolding<pending_work::session_properties>();
+    return run_framed(session(),
+                      session_detail::frame("get_SpecVersion",
+                                            session_detail::reported_constant_policy),
+                      {out_param("*pVal", VT_I4, pVal)}, [&] {
+                          check_out_pointer(pVal);
+                          *pVal = session_detail::spec_version;
+                      });
 }
 
 template <class TSerial, class T>
-STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_HardwareInterfaceName(BSTR*)
+STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_HardwareInterfaceName(BSTR* pVal)
 {
-    return scaffolding<pending_work::session_properties>();
+    return run_framed(session(),
+                      session_detail::frame("get_HardwareInterfaceName",
+                                            session_detail::constant_policy),
+                      {out_param("*pVal", VT_BSTR, pVal)}, [&] {
+                          check_out_pointer(pVal);
+                          *pVal = new_bstr(resource_string(IDS_INTERFACE_NAME).text());
+                      });
 }
 
 template <class TSerial, class T>
-STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_HardwareInterfaceNumber(short*)
+STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_HardwareInterfaceNumber(short* pVal)
 {
-    return scaffolding<pending_work::session_properties>();
+    return run_framed(session(),
+                      session_detail::frame("get_HardwareInterfaceNumber",
+                                            session_detail::interface_number_policy),
+                      {out_param("*pVal", VT_I2, pVal)}, [&] {
+                          check_out_pointer(pVal);
+                          *pVal = session().driver().get_interface_number();
+                      });
 }
 
 template <class TSerial, class T>
-STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_HardwareInterfaceType(short*)
+STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_HardwareInterfaceType(short* pVal)
 {
-    return scaffolding<pending_work::session_properties>();
+    return run_framed(session(),
+                      session_detail::frame("get_HardwareInterfaceType",
+                                            session_detail::constant_policy),
+                      {out_param("*pVal", VT_I2, pVal)}, [&] {
+                          check_out_pointer(pVal);
+                          *pVal = session_detail::interface_type_asrl;
+                      });
 }
 
 template <class TSerial, class T>
-STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_LockState(AccessMode*)
+STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_LockState(AccessMode* pVal)
 {
-    return scaffolding<pending_work::session_properties>();
+    return run_framed(session(),
+                      session_detail::frame("get_LockState",
+                                            session_detail::message_attribute_policy),
+                      {out_param("*pVal", VT_I4, pVal)}, [&] {
+                          check_out_pointer(pVal);
+                          *pVal = static_cast<AccessMode>(session().driver().get_lock_state());
+                      });
 }
 
 template <class TSerial, class T>
-STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_SoftwareManufacturerID(short*)
+STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_SoftwareManufacturerID(short* pVal)
 {
-    return scaffolding<pending_work::session_properties>();
+    return run_framed(session(),
+                      session_detail::frame("get_SoftwareManufacturerID",
+                                            session_detail::reported_constant_policy),
+                      {out_param("*pVal", VT_I2, pVal)}, [&] {
+                          check_out_pointer(pVal);
+                          *pVal = session_detail::manufacturer_id;
+                      });
 }
 
 template <class TSerial, class T>
-STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_SoftwareManufacturerName(BSTR*)
+STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_SoftwareManufacturerName(BSTR* pVal)
 {
-    return scaffolding<pending_work::session_properties>();
+    return run_framed(session(),
+                      session_detail::frame("get_SoftwareManufacturerName",
+                                            session_detail::reported_constant_policy),
+                      {out_param("*pVal", VT_BSTR, pVal)}, [&] {
+                          check_out_pointer(pVal);
+                          // Loaded once, at process attach.
+                          *pVal = company_name().copy();
+                      });
 }
 
 template <class TSerial, class T>
-STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_Timeout(long*)
+STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_Timeout(long* pVal)
 {
-    return scaffolding<pending_work::session_properties>();
+    return run_framed(session(),
+                      session_detail::frame("get_Timeout", session_detail::message_attribute_policy),
+                      {out_param("*pVal", VT_I4, pVal)}, [&] {
+                          check_out_pointer(pVal);
+                          *pVal = session().driver().get_timeout();
+                      });
 }
 
+// Any value goes to VISA, which judges it.
 template <class TSerial, class T>
-STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_Timeout(long)
+STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_Timeout(long pVal)
 {
-    return scaffolding<pending_work::session_properties>();
+    return run_framed(session(),
+                      session_detail::frame("put_Timeout", session_detail::message_attribute_policy),
+                      {in_param("pVal", VT_I4, pVal)},
+                      [&] { session().driver().set_timeout(static_cast<ViInt32>(pVal)); });
 }
 
+// Outside the frame: no lock, no open check, and the last status is left as it is, so it may be
+// asked at any time. A 32-bit read needs no lock; it sees the value before or after a concurrent
+// call stores its result.
 template <class TSerial, class T>
-STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_LastStatus(long*)
+STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_LastStatus(long* pVal)
 {
-    return scaffolding<pending_work::session_properties>();
+    std::optional<MethodTraceScope> scope;
+    // The scope records through the session's trace layer, when the session class has one.
+    const auto open_scope = [&](auto&... layer) {
+        scope.emplace(layer..., "IVisaSession", "get_LastStatus",
+                      TraceParams{out_param("*pVal", VT_I4, pVal)});
+    };
+    if constexpr (requires(T& t) { t.trace_layer(); })
+        open_scope(session().trace_layer());
+    else
+        open_scope();
+    const HRESULT status = last_status_;
+    const HRESULT hr = method_boundary(session_detail::last_status_policy, [&] {
+        check_out_pointer(pVal);
+        *pVal = status;
+    });
+    scope->set_result(hr);
+    return hr;
 }
 
+// Every attribute comes back as VT_I4 holding the low 32 bits of its value: narrower attributes
+// zero-extended, 64-bit ones cut. VI_ATTR_MAX_QUEUE_LENGTH is the event manager's own.
 template <class TSerial, class T>
-STDMETHODIMP IBaseMessageImpl<TSerial, T>::GetAttribute(long, VARIANT*)
+STDMETHODIMP IBaseMessageImpl<TSerial, T>::GetAttribute(long attribute, VARIANT* attrState)
 {
-    return scaffolding<pending_work::session_properties>();
+    return run_framed(
+        session(), session_detail::frame("GetAttribute", session_detail::attribute_policy),
+        {in_param("attribute", VT_I4, attribute), out_param("*attrState", VT_VARIANT, attrState)},
+        [&]() -> HRESULT {
+            // The caller's VARIANT must be valid on entry: it is cleared before use.
+            check_in_pointer(attrState);
+            if (const HRESULT cleared = ::VariantClear(attrState); FAILED(cleared))
+                throw _com_error(cleared);
+
+            const auto id = static_cast<ViAttr>(attribute);
+            if (id == VI_ATTR_MAX_QUEUE_LENGTH) {
+                long length = 0;
+                IEventManager& events = session();
+                const HRESULT hr = events.get_MaximumQueueLength(&length);
+                V_VT(attrState) = VT_I4;
+                V_I4(attrState) = length;
+                return hr;
+            }
+            if (!session_detail::holds_number(id))
+                throw visa_error(VI_ERROR_NSUP_ATTR, session().driver());
+            std::uint64_t value = 0;
+            session().driver().get_attribute(id, &value);
+            V_VT(attrState) = VT_I4;
+            V_I4(attrState) = static_cast<LONG>(static_cast<std::uint32_t>(value));
+            return S_OK;
+        });
 }
 
+// The value is converted to a 32-bit integer (VariantChangeType for anything but VT_I4; its
+// failure is the result, with no error object of the server's own) and written sign-extended
+// to the attribute width. VI_ATTR_MAX_QUEUE_LENGTH is the event manager's own.
 template <class TSerial, class T>
-STDMETHODIMP IBaseMessageImpl<TSerial, T>::SetAttribute(long, VARIANT)
+STDMETHODIMP IBaseMessageImpl<TSerial, T>::SetAttribute(long attribute, VARIANT attrState)
 {
-    return scaffolding<pending_work::session_properties>();
+    return run_framed(
+        session(), session_detail::frame("SetAttribute", session_detail::attribute_policy),
+        {in_param("attribute", VT_I4, attribute), in_param("attrState", VT_VARIANT, attrState)},
+        [&]() -> HRESULT {
+            variant value = variant::copy_of(attrState);
+            if (value.type() != VT_I4)
+                value.change_type(VT_I4);
+            const LONG number = V_I4(value.get());
+
+            const auto id = static_cast<ViAttr>(attribute);
+            if (id == VI_ATTR_MAX_QUEUE_LENGTH) {
+                IEventManager& events = session();
+                return events.put_MaximumQueueLength(number);
+            }
+            session().driver().set_attribute(id, widen_attribute(static_cast<ViInt32>(number)));
+            return S_OK;
+        });
 }
 
+// The key VISA grants is never asked for: the access key is always a null BSTR, and completion
+// codes such as VI_SUCCESS_NESTED_EXCLUSIVE are not passed on.
 template <class TSerial, class T>
-STDMETHODIMP IBaseMessageImpl<TSerial, T>::LockRsrc(AccessMode, long, BSTR, BSTR*)
+STDMETHODIMP IBaseMessageImpl<TSerial, T>::LockRsrc(AccessMode LockType, long LockTimeout,
+                                                     BSTR RequestedKey, BSTR* AccessKey)
 {
-    return scaffolding<pending_work::session_properties>();
+    return run_framed(session(),
+                      session_detail::frame("LockRsrc", session_detail::message_attribute_policy),
+                      {in_param("LockType", VT_I4, LockType),
+                       in_param("LockTimeout", VT_I4, LockTimeout),
+                       in_param("RequestedKey", VT_BSTR, RequestedKey),
+                       out_param("*AccessKey", VT_BSTR, AccessKey)},
+                      [&] {
+                          check_out_pointer(AccessKey);
+                          const std::string key = ansi_text(RequestedKey);
+                          session().driver().viLock(static_cast<ViAccessMode>(LockType),
+                                                    static_cast<ViUInt32>(LockTimeout),
+                                                    RequestedKey ? key.c_str() : VI_NULL, VI_NULL);
+                          *AccessKey = nullptr;
+                      });
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::UnlockRsrc()
 {
-    return scaffolding<pending_work::session_properties>();
+    return run_framed(session(),
+                      session_detail::frame("UnlockRsrc", session_detail::unlock_policy), {},
+                      [&] { session().driver().viUnlock(); });
 }
 
 }  // namespace mrv
