@@ -8,7 +8,6 @@ namespace mrv {
 
 enum class pending_work {
     session_lifecycle,   // Init, Close and the identity properties of the session
-    option_strings,      // the option-string reader and renderer
     message_io,          // synchronous message I/O and the IBaseMessage attributes
     async_io,            // asynchronous jobs
     session_properties,  // the remaining IVisaSession properties, attributes and locks
