@@ -1,0 +1,113 @@
+// asrlcon.exe as a user runs it: a child process with its output in a file, checked for the
+// transcript and the exit code.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "unique_any.h"
+
+namespace {
+
+struct client_run {
+    DWORD exit_code = 0xFFFFFFFF;
+    std::string transcript;
+};
+
+std::wstring beside_this_test(const wchar_t* name)
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path);
+    return dir.substr(0, dir.find_last_of(L'\\') + 1) + name;
+}
+
+std::string read_file(const std::wstring& path)
+{
+    mrv::unique_file f(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr));
+    std::string text;
+    char buf[4096];
+    DWORD got = 0;
+    while (f && ReadFile(f.get(), buf, sizeof buf, &got, nullptr) && got)
+        text.append(buf, got);
+    return text;
+}
+
+mrv::unique_file inheritable_file(const std::wstring& path, DWORD access, DWORD disposition)
+{
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    return mrv::unique_file(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        &sa, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// Runs asrlcon.exe with `args` (each quoted) and `input` as its standard input.
+client_run run_client(const std::vector<std::wstring>& args, const std::string& input = "")
+{
+    const std::wstring exe = beside_this_test(L"asrlcon.exe");
+    const std::wstring out_path = beside_this_test(L"client_test.out");
+    const std::wstring in_path = beside_this_test(L"client_test.in");
+    {
+        auto in = inheritable_file(in_path, GENERIC_WRITE, CREATE_ALWAYS);
+        DWORD done = 0;
+        WriteFile(in.get(), input.data(), static_cast<DWORD>(input.size()), &done, nullptr);
+    }
+    auto in = inheritable_file(in_path, GENERIC_READ, OPEN_EXISTING);
+    auto out = inheritable_file(out_path, GENERIC_WRITE, CREATE_ALWAYS);
+    EXPECT_TRUE(in && out);
+
+    std::wstring command_line = L"\"" + exe + L"\"";
+    for (const auto& a : args)
+        command_line += L" \"" + a + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = in.get();
+    si.hStdOutput = out.get();
+    si.hStdError = out.get();
+    PROCESS_INFORMATION pi{};
+    client_run r;
+    if (!CreateProcessW(exe.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                        nullptr, &si, &pi)) {
+        ADD_FAILURE() << "CreateProcess failed: " << GetLastError();
+        return r;
+    }
+    mrv::unique_handle process(pi.hProcess), thread(pi.hThread);
+    if (WaitForSingleObject(process.get(), 60000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.get(), 99);
+        ADD_FAILURE() << "asrlcon.exe did not end";
+    }
+    GetExitCodeProcess(process.get(), &r.exit_code);
+    out.reset();
+    r.transcript = read_file(out_path);
+    return r;
+}
+
+bool has(const std::string& text, const std::string& piece)
+{
+    return text.find(piece) != std::string::npos;
+}
+
+}  // namespace
+
+TEST(Client, UnknownResourceShowsTheHresultAndTheErrorObject)
+{
+    auto r = run_client({L"-r", L"ASRL99::INSTR", L"-c", L"query *IDN?\\n"});
+    EXPECT_EQ(1u, r.exit_code) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "error: Init(ASRL99::INSTR) failed with HRESULT 0x80040011\n"))
+        << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "  description:  ")) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "  source:       MrvRS232\n")) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "  help context: 3221159953 (0xBFFF0011)\n")) << r.transcript;
+    EXPECT_FALSE(has(r.transcript, "> query")) << "no command runs without a session";
+}
+
+TEST(Client, WrongCommandLineIsAUsageError)
+{
+    auto r = run_client({L"--no-such-option"});
+    EXPECT_EQ(2u, r.exit_code) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "asrlcon: unknown argument --no-such-option\nusage: asrlcon"))
+        << r.transcript;
+}
