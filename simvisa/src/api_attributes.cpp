@@ -20,7 +20,7 @@ void put_text(void* out, const std::string& s) {
 
 ViInt16 modem_line(const port& p, ViAttr attr) {
     if (!p.device) return VI_STATE_UNASSERTED; // nothing drives the lines of an empty port
-    const device_spec& d = p.device->spec();
+    const device_model& d = p.device->model();
     switch (attr) {
     case VI_ATTR_ASRL_CTS_STATE: return d.cts;
     case VI_ATTR_ASRL_DSR_STATE: return d.dsr;
@@ -41,7 +41,7 @@ ViStatus get_session_attr(instr_session& s, const attr_def& def, void* out) {
             default: {
                 std::lock_guard lock(p.m);
                 v = "Simulated serial port " + std::to_string(p.board);
-                if (p.device) v += " (" + p.device->spec().name + ")";
+                if (p.device) v += " (" + p.device->model().name + ")";
             }
             }
             put_text(out, v);

@@ -13,11 +13,11 @@ using namespace simvisa;
 
 namespace {
 
-template <class T> void append_formatted(std::string& out, const std::string& spec, T value) {
-    int n = std::snprintf(nullptr, 0, spec.c_str(), value);
+template <class T> void append_formatted(std::string& out, const std::string& conversion, T value) {
+    int n = std::snprintf(nullptr, 0, conversion.c_str(), value);
     if (n <= 0) return;
     std::string piece(static_cast<size_t>(n) + 1, '\0');
-    std::snprintf(piece.data(), piece.size(), spec.c_str(), value);
+    std::snprintf(piece.data(), piece.size(), conversion.c_str(), value);
     piece.resize(static_cast<size_t>(n));
     out += piece;
 }
@@ -34,19 +34,19 @@ ViStatus format_text(std::string& out, const char* fmt, va_list& args) {
             out += '%';
             continue;
         }
-        std::string spec = "%";
-        while (*p && std::strchr("-+ #0", *p)) spec += *p++;
+        std::string conversion = "%";
+        while (*p && std::strchr("-+ #0", *p)) conversion += *p++;
         auto number = [&] {
             if (*p == '*') {
-                spec += std::to_string(va_arg(args, int));
+                conversion += std::to_string(va_arg(args, int));
                 ++p;
             } else {
-                while (*p >= '0' && *p <= '9') spec += *p++;
+                while (*p >= '0' && *p <= '9') conversion += *p++;
             }
         };
         number();
         if (*p == '.') {
-            spec += *p++;
+            conversion += *p++;
             number();
         }
         std::string length;
@@ -57,32 +57,32 @@ ViStatus format_text(std::string& out, const char* fmt, va_list& args) {
         }
         const char conv = *p;
         if (!conv) return VI_ERROR_INV_FMT;
-        spec += length;
-        spec += conv;
+        conversion += length;
+        conversion += conv;
         const bool wide = length == "ll" || length == "j";
         switch (conv) {
         case 'd': case 'i':
-            if (wide) append_formatted(out, spec, va_arg(args, long long));
-            else if (length == "l") append_formatted(out, spec, va_arg(args, long));
-            else if (length == "z" || length == "t") append_formatted(out, spec, va_arg(args, ptrdiff_t));
-            else append_formatted(out, spec, va_arg(args, int));
+            if (wide) append_formatted(out, conversion, va_arg(args, long long));
+            else if (length == "l") append_formatted(out, conversion, va_arg(args, long));
+            else if (length == "z" || length == "t") append_formatted(out, conversion, va_arg(args, ptrdiff_t));
+            else append_formatted(out, conversion, va_arg(args, int));
             break;
         case 'u': case 'o': case 'x': case 'X':
-            if (wide) append_formatted(out, spec, va_arg(args, unsigned long long));
-            else if (length == "l") append_formatted(out, spec, va_arg(args, unsigned long));
-            else if (length == "z" || length == "t") append_formatted(out, spec, va_arg(args, size_t));
-            else append_formatted(out, spec, va_arg(args, unsigned));
+            if (wide) append_formatted(out, conversion, va_arg(args, unsigned long long));
+            else if (length == "l") append_formatted(out, conversion, va_arg(args, unsigned long));
+            else if (length == "z" || length == "t") append_formatted(out, conversion, va_arg(args, size_t));
+            else append_formatted(out, conversion, va_arg(args, unsigned));
             break;
-        case 'c': append_formatted(out, spec, va_arg(args, int)); break;
+        case 'c': append_formatted(out, conversion, va_arg(args, int)); break;
         case 's': {
             const char* s = va_arg(args, const char*);
-            append_formatted(out, spec, s ? s : "");
+            append_formatted(out, conversion, s ? s : "");
             break;
         }
-        case 'p': append_formatted(out, spec, va_arg(args, void*)); break;
+        case 'p': append_formatted(out, conversion, va_arg(args, void*)); break;
         case 'f': case 'F': case 'e': case 'E': case 'g': case 'G': case 'a': case 'A':
-            if (length == "L") append_formatted(out, spec, va_arg(args, long double));
-            else append_formatted(out, spec, va_arg(args, double));
+            if (length == "L") append_formatted(out, conversion, va_arg(args, long double));
+            else append_formatted(out, conversion, va_arg(args, double));
             break;
         case 'b': case 'B': case 't': case 'T': case 'y': case ',': case 'n':
             return VI_ERROR_NSUP_FMT;

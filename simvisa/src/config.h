@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "device_spec.h"
+#include "device_model.h"
 #include "visa.h"
 
 namespace simvisa {

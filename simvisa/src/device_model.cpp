@@ -1,4 +1,4 @@
-#include "device_spec.h"
+#include "device_model.h"
 
 #include <fstream>
 #include <set>
@@ -73,11 +73,11 @@ std::string terminator(const json_value& v, const char* what) {
     return t;
 }
 
-property_spec read_property(const json_value& j) {
+property_model read_property(const json_value& j) {
     j.as_object("a property");
     only_members(j, {"name", "get", "set", "default", "type", "min", "max", "choices"},
                  "a property");
-    property_spec p;
+    property_model p;
     p.name = required(j, "name", "a property").as_string("name");
     if (const json_value* v = j.find("get")) p.get = v->as_string("get");
     if (const json_value* v = j.find("set")) p.set = v->as_string("set");
@@ -85,9 +85,9 @@ property_spec read_property(const json_value& j) {
         throw json_error(j.line, "property \"" + p.name + "\" needs \"get\" or \"set\"");
     if (const json_value* v = j.find("type")) {
         const std::string& t = v->as_string("type");
-        if (t == "text") p.type = property_spec::kind::text;
-        else if (t == "integer") p.type = property_spec::kind::integer;
-        else if (t == "real") p.type = property_spec::kind::real;
+        if (t == "text") p.type = property_model::kind::text;
+        else if (t == "integer") p.type = property_model::kind::integer;
+        else if (t == "real") p.type = property_model::kind::real;
         else throw json_error(v->line, "type must be text, integer or real");
     }
     if (const json_value* v = j.find("min")) { p.has_min = true; p.min = v->as_number("min"); }
@@ -104,17 +104,17 @@ property_spec read_property(const json_value& j) {
     } else {
         p.initial = d.as_string("default");
     }
-    if ((p.has_min || p.has_max) && p.type == property_spec::kind::text)
+    if ((p.has_min || p.has_max) && p.type == property_model::kind::text)
         throw json_error(j.line, "property \"" + p.name + "\": min and max need a numeric type");
     return p;
 }
 
-device_spec read_device(const json_value& root) {
+device_model read_device(const json_value& root) {
     root.as_object("the device description");
     only_members(root, {"name", "identity", "line", "terminators", "dialogues", "properties",
                         "error_queue", "trigger", "modem"},
                  "the device description");
-    device_spec d;
+    device_model d;
     d.name = required(root, "name", "the device description").as_string("name");
     if (const json_value* v = root.find("identity")) d.identity = v->as_string("identity");
     if (const json_value* v = root.find("line")) read_line_settings(*v, d.line);
@@ -128,7 +128,7 @@ device_spec read_device(const json_value& root) {
         for (const auto& item : v->as_array("dialogues")) {
             item.as_object("a dialogue");
             only_members(item, {"query", "response", "delay_ms"}, "a dialogue");
-            dialogue_spec dlg;
+            dialogue_model dlg;
             dlg.query = required(item, "query", "a dialogue").as_string("query");
             if (dlg.query.empty()) throw json_error(item.line, "query must not be empty");
             if (const json_value* r = item.find("response")) dlg.response = r->as_string("response");
@@ -139,7 +139,7 @@ device_spec read_device(const json_value& root) {
     if (const json_value* v = root.find("properties")) {
         std::set<std::string> names;
         for (const auto& item : v->as_array("properties")) {
-            property_spec p = read_property(item);
+            property_model p = read_property(item);
             if (!names.insert(p.name).second)
                 throw json_error(item.line, "property \"" + p.name + "\" is declared twice");
             d.properties.push_back(std::move(p));
@@ -181,13 +181,13 @@ device_spec read_device(const json_value& root) {
 
 } // namespace
 
-device_spec load_device_file(const std::string& path) {
+device_model load_device_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw device_file_error(VI_ERROR_FILE_ACCESS, path + ": cannot open the device file");
     std::stringstream text;
     text << in.rdbuf();
     try {
-        device_spec d = read_device(parse_json(text.str()));
+        device_model d = read_device(parse_json(text.str()));
         d.file = path;
         return d;
     } catch (const json_error& e) {

@@ -19,13 +19,13 @@ struct line_settings {
     bool operator==(const line_settings&) const = default;
 };
 
-struct dialogue_spec {
+struct dialogue_model {
     std::string query;    // matched without regard to case
     std::string response; // empty: a command that answers nothing
     unsigned delay_ms = 0;
 };
 
-struct property_spec {
+struct property_model {
     enum class kind { text, integer, real };
     std::string name;
     std::string get;  // query that answers the value
@@ -37,15 +37,15 @@ struct property_spec {
     std::vector<std::string> choices;
 };
 
-struct device_spec {
+struct device_model {
     std::string file;
     std::string name;
     std::string identity; // the *IDN? answer
     line_settings line;
     std::string input_terminator = "\n";
     std::string output_terminator = "\n";
-    std::vector<dialogue_spec> dialogues;
-    std::vector<property_spec> properties;
+    std::vector<dialogue_model> dialogues;
+    std::vector<property_model> properties;
     std::string error_query = "SYST:ERR?";
     unsigned error_queue_size = 10;
     std::string trigger_response;
@@ -60,7 +60,7 @@ struct device_file_error : std::runtime_error {
     ViStatus status; // VI_ERROR_FILE_ACCESS (cannot open) or VI_ERROR_FILE_IO (malformed)
 };
 
-device_spec load_device_file(const std::string& path);
+device_model load_device_file(const std::string& path);
 
 class json_value;
 // Reads a "line" object (baud, data_bits, parity, stop_bits) into `line`; raises json_error.

@@ -45,13 +45,13 @@ bool parse_byte(const std::string& s, ViUInt8& out) {
 
 } // namespace
 
-instrument::instrument(device_spec spec) : spec_(std::move(spec)) {
-    for (const auto& p : spec_.properties) values_[p.name] = p.initial;
+instrument::instrument(device_model model) : model_(std::move(model)) {
+    for (const auto& p : model_.properties) values_[p.name] = p.initial;
 }
 
 std::vector<instrument::reply> instrument::receive(std::string_view bytes) {
     std::vector<reply> out;
-    const std::string& term = spec_.input_terminator;
+    const std::string& term = model_.input_terminator;
     // A message ends at the terminator's last character; the rest of the terminator, when it
     // is there, is stripped (so a CR LF device also takes a bare LF).
     const char last = term.back();
@@ -109,11 +109,11 @@ void instrument::message(std::string text, std::vector<reply>& out) {
         }
     }
     update_service_request();
-    if (answered) out.push_back({response + spec_.output_terminator, delay});
+    if (answered) out.push_back({response + model_.output_terminator, delay});
 }
 
 bool instrument::command(const std::string& cmd, std::string& response, unsigned& delay) {
-    for (const auto& d : spec_.dialogues) {
+    for (const auto& d : model_.dialogues) {
         if (!same_text(cmd, d.query)) continue;
         delay = d.delay_ms;
         response = d.response;
@@ -124,7 +124,7 @@ bool instrument::command(const std::string& cmd, std::string& response, unsigned
     const std::string header = cmd.substr(0, blank);
     const std::string arg = blank == std::string::npos ? std::string() : trim(cmd.substr(blank));
 
-    for (const auto& p : spec_.properties) {
+    for (const auto& p : model_.properties) {
         if (!p.get.empty() && same_text(cmd, p.get)) {
             response = values_[p.name];
             return true;
@@ -144,9 +144,9 @@ bool instrument::command(const std::string& cmd, std::string& response, unsigned
             values_[p.name] = *it;
             return false;
         }
-        if (p.type != property_spec::kind::text) {
+        if (p.type != property_model::kind::text) {
             double v;
-            if (!parse_number(arg, p.type == property_spec::kind::integer, v)) {
+            if (!parse_number(arg, p.type == property_model::kind::integer, v)) {
                 push_error(-104, "Data type error");
                 return false;
             }
@@ -159,7 +159,7 @@ bool instrument::command(const std::string& cmd, std::string& response, unsigned
         return false;
     }
 
-    if (same_text(cmd, spec_.error_query)) {
+    if (same_text(cmd, model_.error_query)) {
         if (errors_.empty()) {
             response = "+0,\"No error\"";
         } else {
@@ -171,12 +171,12 @@ bool instrument::command(const std::string& cmd, std::string& response, unsigned
 
     // IEEE 488.2 common commands.
     auto is = [&](const char* name) { return same_text(header, name); };
-    if (is("*IDN?") && arg.empty() && !spec_.identity.empty()) {
-        response = spec_.identity;
+    if (is("*IDN?") && arg.empty() && !model_.identity.empty()) {
+        response = model_.identity;
         return true;
     }
     if (is("*RST") && arg.empty()) {
-        for (const auto& p : spec_.properties) values_[p.name] = p.initial;
+        for (const auto& p : model_.properties) values_[p.name] = p.initial;
         return false;
     }
     if (is("*CLS") && arg.empty()) {
@@ -218,8 +218,8 @@ bool instrument::command(const std::string& cmd, std::string& response, unsigned
     }
     if (is("*WAI") && arg.empty()) return false;
     if (is("*TRG") && arg.empty()) {
-        delay = spec_.trigger_delay_ms;
-        response = spec_.trigger_response;
+        delay = model_.trigger_delay_ms;
+        response = model_.trigger_response;
         return !response.empty();
     }
     push_error(-113, "Undefined header");
@@ -228,7 +228,7 @@ bool instrument::command(const std::string& cmd, std::string& response, unsigned
 
 void instrument::push_error(int code, const char* text) {
     std::string entry = std::to_string(code) + ",\"" + text + "\"";
-    if (errors_.size() >= spec_.error_queue_size)
+    if (errors_.size() >= model_.error_queue_size)
         errors_.back() = "-350,\"Queue overflow\"";
     else
         errors_.push_back(std::move(entry));

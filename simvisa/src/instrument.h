@@ -9,13 +9,13 @@
 #include <string_view>
 #include <vector>
 
-#include "device_spec.h"
+#include "device_model.h"
 
 namespace simvisa {
 
 class instrument {
 public:
-    explicit instrument(device_spec spec);
+    explicit instrument(device_model model);
 
     struct reply {
         std::string bytes; // the response with the output terminator
@@ -33,10 +33,10 @@ public:
     // True once for each rise of the request-service bit.
     bool take_service_request();
 
-    const device_spec& spec() const { return spec_; }
+    const device_model& model() const { return model_; }
 
 private:
-    device_spec spec_;
+    device_model model_;
     std::string input_;
     std::map<std::string, std::string> values_; // property values by name
     std::deque<std::string> errors_;             // "code,\"text\""

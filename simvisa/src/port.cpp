@@ -60,7 +60,7 @@ ViUInt32 port::available(clock::time_point now) const {
 
 void port::transmit(std::string_view bytes, clock::time_point now) {
     if (!device) return;
-    const bool matched = host_line() == device->spec().line;
+    const bool matched = host_line() == device->model().line;
     schedule(device->receive(matched ? std::string(bytes) : garble(bytes)), now);
 }
 
@@ -77,7 +77,7 @@ void port::line_break(bool device_clear, clock::time_point now) {
 }
 
 void port::schedule(const std::vector<instrument::reply>& replies, clock::time_point now) {
-    const bool matched = host_line() == device->spec().line;
+    const bool matched = host_line() == device->model().line;
     for (const auto& r : replies) {
         // Replies keep their order on the line: none overtakes an earlier one.
         clock::time_point at = now + std::chrono::milliseconds(r.delay_ms);

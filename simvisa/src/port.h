@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "attributes.h"
-#include "device_spec.h"
+#include "device_model.h"
 #include "instrument.h"
 #include "objects.h"
 
