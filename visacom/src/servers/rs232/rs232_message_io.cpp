@@ -1,27 +1,215 @@
 // IMessage transfers of the serial session: Read, ReadString, Write and WriteString.
+//
+// Each byte transfer is one VISA call; the server never splits, loops or retries: when a read
+// ends is up to the VISA library and the session's attributes. The bytes cross between the
+// caller's SAFEARRAY and VISA with at most one copy: a write sends straight from the caller's
+// array (locked for the call), a read lands in a new zero-filled array of the requested size,
+// which becomes the result as it is when the count was reached and is otherwise copied once into
+// an array of the returned size. The text transfers are complete nested calls of the byte
+// transfers through the _IMessage virtual operations (their own frame, trace records and last
+// status), with text in the system ANSI code page on the VISA side.
+#include <windows.h>
+#include <oleauto.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "com/ansi_text.h"
+#include "com/com_error.h"
+#include "errors/bad_pointer.h"
+#include "errors/pointer_checks.h"
+#include "errors/resource_string.h"
+#include "errors/visa_error.h"
 #include "rs232_svr.h"
+#include "safearray_bytes.h"
 
 namespace mrv {
 
-// Scaffolding: waiting for message I/O.
-HRESULT CRS232Svr::IMessage_Read(long, SAFEARRAY**)
+namespace {
+
+constexpr DWORD kHelpBadArraySize = 1008;
+constexpr DWORD kHelpTransfer = 1009;       // Read and Write: SAFEARRAY and Win32 failures
+constexpr DWORD kHelpBadWriteCount = 1010;
+constexpr DWORD kHelpWriteString = 1012;    // WriteString: SAFEARRAY and Win32 failures
+constexpr DWORD kHelpBadCharacter = 1016;
+
+constexpr error_policy kReadPolicy{convert_visa(IID_IMessage), convert_win32(IID_IMessage, kHelpTransfer),
+                                   pointer_error(), internal_error(IID_IMessage)};
+constexpr error_policy kReadStringPolicy{pointer_error(), internal_error(IID_IMessage)};
+constexpr error_policy kWritePolicy{report_loc_com(), convert_visa(IID_IMessage),
+                                    convert_win32(IID_IMessage, kHelpTransfer), pointer_error(),
+                                    unexpected_error()};
+constexpr error_policy kWriteStringPolicy{report_loc_com(),
+                                          convert_win32(IID_IMessage, kHelpWriteString),
+                                          pointer_error(), internal_error(IID_IMessage)};
+
+method_frame message_frame(const char* method, const error_policy& policy) noexcept
 {
-    return scaffolding<pending_work::message_io>();
+    return {IID_IMessage, "IMessage", method, policy};
 }
 
-HRESULT CRS232Svr::IMessage_ReadString(long, BSTR*)
+// Read leaves *buf as it was when no bytes arrive, so its slot is checked without the clearing
+// that check_out_pointer does.
+void check_array_slot(SAFEARRAY** slot)
 {
-    return scaffolding<pending_work::message_io>();
+    if (!slot || ::IsBadWritePtr(slot, sizeof *slot))
+        throw bad_pointer();
 }
 
-HRESULT CRS232Svr::IMessage_Write(SAFEARRAY**, long, long*)
+// The element count of a one-dimensional array; -1 when the array has another shape or no
+// bounds (a null array).
+long long vector_length(SAFEARRAY* array) noexcept
 {
-    return scaffolding<pending_work::message_io>();
+    LONG lower = 0, upper = 0;
+    if (::SafeArrayGetDim(array) != 1 || FAILED(::SafeArrayGetLBound(array, 1, &lower)) ||
+        FAILED(::SafeArrayGetUBound(array, 1, &upper)))
+        return -1;
+    return static_cast<long long>(upper) - lower + 1;
 }
 
-HRESULT CRS232Svr::IMessage_WriteString(BSTR, long*)
+// The bad-character error of WriteString: the position of the first zero byte of the converted
+// text (where the replacement landed) when there is one.
+[[noreturn]] void throw_bad_character(const std::vector<char>& converted)
 {
-    return scaffolding<pending_work::message_io>();
+    const auto zero = std::find(converted.begin(), converted.end(), '\0');
+    if (zero == converted.end()) {
+        resource_string text(IDS_BAD_WRITE_CHAR);
+        throw loc_com_error(text.wide_text(), kHelpBadCharacter, IID_IMessage, E_INVALIDARG);
+    }
+    resource_string text(IDS_BAD_WRITE_CHAR_AT);
+    text.format(0, static_cast<int>(zero - converted.begin()));
+    throw loc_com_error(text.wide_text(), kHelpBadCharacter, IID_IMessage, E_INVALIDARG);
+}
+
+// The text in the ANSI code page, one byte per character, its terminating zero included.
+std::vector<char> single_byte_text(const wchar_t* text, UINT length)
+{
+    if (length >= static_cast<UINT>(INT_MAX))
+        throw win32_hresult_error(IDS_OUT_OF_MEMORY, E_OUTOFMEMORY);
+    const int size = static_cast<int>(length) + 1;
+    std::vector<char> converted(static_cast<std::size_t>(size), '\0');
+    const char replacement = '\0';
+    BOOL replaced = FALSE;
+    ::SetLastError(ERROR_SUCCESS);
+    const int n = ::WideCharToMultiByte(CP_ACP, 0, text, size, converted.data(), size,
+                                        &replacement, &replaced);
+    if (n == 0 && ::GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        throw_last_error();
+    if (n == 0 || replaced)
+        throw_bad_character(converted);
+    return converted;
+}
+
+}  // namespace
+
+HRESULT CRS232Svr::IMessage_Read(long count, SAFEARRAY** buf)
+{
+    return run_framed(*this, message_frame("Read", kReadPolicy),
+                      {in_param("count", VT_I4, count), out_param("**buf", VT_ARRAY | VT_UI1, buf)},
+                      [&]() -> HRESULT {
+                          check_array_slot(buf);
+                          if (count < 1)
+                              return E_INVALIDARG;
+                          const auto requested = static_cast<ViUInt32>(count);
+                          safearray array = new_byte_array(requested);
+                          ViUInt32 returned = 0;
+                          ViStatus status = VI_SUCCESS;
+                          {
+                              // A failed read drops the array and its bytes.
+                              safearray_data data(array.get());
+                              status = driver().viRead(data.get(), requested, &returned);
+                              data.release();
+                          }
+                          returned = std::min(returned, requested);
+                          if (returned > 0) {
+                              if (returned < requested)
+                                  array = byte_array_copy(array.get(), returned);
+                              *buf = array.release();
+                          }
+                          return hresult_of_status(status);
+                      });
+}
+
+HRESULT CRS232Svr::IMessage_ReadString(long count, BSTR* pVal)
+{
+    return run_framed(*this, message_frame("ReadString", kReadStringPolicy),
+                      {in_param("count", VT_I4, count), out_param("*pVal", VT_BSTR, pVal)},
+                      [&]() -> HRESULT {
+                          check_out_pointer(pVal);
+                          if (count < 1)
+                              return E_INVALIDARG;
+                          safearray array;
+                          const HRESULT hr = IMessage_Read(count, array.put());
+                          if (FAILED(hr))
+                              return hr;
+                          // No bytes means no array: the bound calls fail (internal error).
+                          LONG lower = 0, upper = 0;
+                          check_hresult(::SafeArrayGetLBound(array.get(), 1, &lower));
+                          check_hresult(::SafeArrayGetUBound(array.get(), 1, &upper));
+                          const auto length = static_cast<std::size_t>(upper - lower + 1);
+                          safearray_data data(array.get());
+                          const char* text = reinterpret_cast<const char*>(data.get());
+                          // The text ends at its first zero byte.
+                          const auto end = std::find(text, text + length, '\0');
+                          bstr result(new_bstr(std::string_view(text, end - text)));
+                          data.release();
+                          array.reset();
+                          *pVal = result.release();
+                          return hr;
+                      });
+}
+
+HRESULT CRS232Svr::IMessage_Write(SAFEARRAY** buf, long count, long* retCount)
+{
+    return run_framed(*this, message_frame("Write", kWritePolicy),
+                      {in_param("**buf", VT_ARRAY | VT_UI1, buf), in_param("count", VT_I4, count),
+                       out_param("retCount", VT_I4, retCount)},
+                      [&]() -> HRESULT {
+                          check_in_pointer(buf);
+                          check_out_pointer(retCount);
+                          const long long length = vector_length(*buf);
+                          if (length < 1 || length < count)
+                              throw loc_com_error(IDS_BAD_ARRAY_SIZE, kHelpBadArraySize,
+                                                  IID_IMessage, E_INVALIDARG);
+                          if (count == 0)
+                              throw loc_com_error(IDS_BAD_WRITE_COUNT, kHelpBadWriteCount,
+                                                  IID_IMessage, E_INVALIDARG);
+                          if (count < 0)
+                              return E_UNEXPECTED;
+                          // The first count bytes of the data, whatever the element type.
+                          safearray_data data(*buf);
+                          ViUInt32 written = 0;
+                          driver().viWrite(data.get(), static_cast<ViUInt32>(count), &written);
+                          data.release();
+                          *retCount = static_cast<long>(written);
+                          return S_OK;
+                      });
+}
+
+HRESULT CRS232Svr::IMessage_WriteString(BSTR message, long* pRetCount)
+{
+    const UINT length = ::SysStringLen(message);
+    return run_framed(*this, message_frame("WriteString", kWriteStringPolicy),
+                      {in_param("Message", VT_BSTR, message),
+                       out_param("*pRetCount", VT_I4, pRetCount)},
+                      [&]() -> HRESULT {
+                          check_out_pointer(pRetCount);
+                          if (length == 0)
+                              return E_INVALIDARG;
+                          const std::vector<char> text = single_byte_text(message, length);
+                          // The array holds the text and a zero that is not sent.
+                          safearray array = new_byte_array(length + 1);
+                          {
+                              safearray_data data(array.get());
+                              std::memcpy(data.get(), text.data(), length);
+                              data.release();
+                          }
+                          SAFEARRAY* slot = array.get();
+                          return IMessage_Write(&slot, static_cast<long>(length), pRetCount);
+                      });
 }
 
 }  // namespace mrv

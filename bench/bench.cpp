@@ -1,0 +1,213 @@
+// bench.exe: measures the same work through the serial session server (COM, in-process) and
+// directly on the VISA library that the server loaded, in one run, and prints the ratios.
+//
+// Both sides use the simulated multimeter on ASRL1::INSTR with the same settings: the server's
+// session and a session of the bench's own opened on the same port. Transfers of 1 MiB write bytes
+// without a terminator (the instrument drops them as an overlong message) and read bytes that the
+// simulated device sends (simvisa_device_send) before each read.
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "com_ptr.h"
+#include "MrvRS232.h"
+#include "timing.h"
+#include "visa_library.h"
+#include "visacom.h"
+
+using mrv::com_ptr;
+
+namespace {
+
+constexpr ViUInt32 kMiB = 1024 * 1024;
+constexpr double kThinTarget = 2.0;      // a thin call: at most twice the direct call
+constexpr double kTransferTarget = 0.9;  // 1 MiB: at least 90% of the direct throughput
+
+struct com_apartment {
+    com_apartment() { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
+    ~com_apartment() { CoUninitialize(); }
+};
+
+struct owned_bstr {
+    BSTR b = nullptr;
+    explicit owned_bstr(const wchar_t* text = nullptr) : b(text ? SysAllocString(text) : nullptr) {}
+    ~owned_bstr() { SysFreeString(b); }
+    owned_bstr(const owned_bstr&) = delete;
+    owned_bstr& operator=(const owned_bstr&) = delete;
+};
+
+struct owned_array {
+    SAFEARRAY* a = nullptr;
+    ~owned_array() { reset(); }
+    void reset()
+    {
+        if (a)
+            SafeArrayDestroy(a);
+        a = nullptr;
+    }
+};
+
+bool fail(const char* what, long code)
+{
+    std::fprintf(stderr, "bench: %s failed: 0x%08lX\n", what, static_cast<unsigned long>(code));
+    return false;
+}
+
+// One line of the report. For calls the figures are microseconds per call and the ratio is
+// server time over direct time; for transfers they are MB/s and the ratio is server throughput
+// over direct throughput.
+void report(const char* server, const char* direct, bench::side_by_side t, ViUInt32 bytes = 0)
+{
+    if (t.server < 0 || t.direct < 0) {
+        std::printf("%-34s %-18s   not measured (a call failed)\n", server, direct);
+        return;
+    }
+    if (bytes == 0) {
+        const double ratio = t.server / t.direct;
+        std::printf("%-34s %-18s %9.2f us %9.2f us  %5.2fx  %s\n", server, direct, t.server * 1e6,
+                    t.direct * 1e6, ratio, ratio <= kThinTarget ? "ok (<= 2x)" : "MISSED (> 2x)");
+    } else {
+        const double server_rate = bytes / t.server / 1e6, direct_rate = bytes / t.direct / 1e6;
+        const double share = server_rate / direct_rate;
+        std::printf("%-34s %-18s %7.1f MB/s %7.1f MB/s  %5.1f%%  %s\n", server, direct,
+                    server_rate, direct_rate, share * 100,
+                    share >= kTransferTarget ? "ok (>= 90%)" : "MISSED (< 90%)");
+    }
+}
+
+int run()
+{
+    com_apartment com;
+    CLSID clsid{};
+    com_ptr<IVisaSession> session;
+    HRESULT hr = CLSIDFromProgID(L"MorvaneRS232.RS232Svr", &clsid);
+    if (SUCCEEDED(hr))
+        hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IVisaSession,
+                              session.put_void());
+    if (FAILED(hr))
+        return fail("creating the session (is MrvRS232.dll registered?)", hr), 1;
+    owned_bstr resource(L"ASRL1::INSTR"), options(L"");
+    if (FAILED(hr = session->Init(resource.b, NO_LOCK, 2000, options.b)))
+        return fail("Init", hr), 1;
+    auto message = session.as<IMessage>(IID_IMessage);
+    auto serial = session.as<ISerial>(IID_ISerial);
+    if (!message || !serial)
+        return fail("QueryInterface", E_NOINTERFACE), 1;
+
+    bench::visa_library visa;
+    if (!visa.bind())
+        return fail("binding visa32.dll in this process", static_cast<long>(GetLastError())), 1;
+    ViSession rm = 0, vi = 0;
+    ViStatus status = visa.open_default_rm(&rm);
+    if (status < 0 || (status = visa.open(rm, "ASRL1::INSTR", VI_NULL, 0, &vi)) < 0)
+        return fail("opening the direct VISA session", status), 1;
+
+    const int rounds = 7, calls = 10000;
+    std::printf("bench: server (COM, in-process) vs direct VISA calls on ASRL1::INSTR\n\n");
+    std::printf("%-34s %-18s %12s %12s  %6s\n", "server", "direct", "server", "direct", "ratio");
+
+    // Thin property reads.
+    long baud = 0;
+    ViUInt32 direct_baud = 0;
+    report("ISerial::get_BaudRate", "viGetAttribute",
+           bench::compare_calls(
+               rounds, calls, [&] { return serial->get_BaudRate(&baud) == S_OK; },
+               [&] { return visa.get_attribute(vi, VI_ATTR_ASRL_BAUD, &direct_baud) == VI_SUCCESS; }));
+    BYTE term = 0;
+    ViUInt8 direct_term = 0;
+    report("IBaseMessage::get_TerminationChar", "viGetAttribute",
+           bench::compare_calls(
+               rounds, calls, [&] { return message->get_TerminationCharacter(&term) == S_OK; },
+               [&] { return visa.get_attribute(vi, VI_ATTR_TERMCHAR, &direct_term) == VI_SUCCESS; }));
+
+    // Setters.
+    report("IVisaSession::put_Timeout", "viSetAttribute",
+           bench::compare_calls(
+               rounds, calls, [&] { return session->put_Timeout(2000) == S_OK; },
+               [&] { return visa.set_attribute(vi, VI_ATTR_TMO_VALUE, 2000) == VI_SUCCESS; }));
+    report("IBaseMessage::put_TerminationChar", "viSetAttribute",
+           bench::compare_calls(
+               rounds, calls, [&] { return message->put_TerminationCharacter('\n') == S_OK; },
+               [&] { return visa.set_attribute(vi, VI_ATTR_TERMCHAR, '\n') == VI_SUCCESS; }));
+
+    // A short query: "*IDN?" and its answer.
+    owned_bstr query(L"*IDN?\n");
+    report("IMessage::WriteString+ReadString", "viWrite+viRead",
+           bench::compare_calls(
+               rounds, calls / 20,
+               [&] {
+                   long written = 0;
+                   owned_bstr answer;
+                   return message->WriteString(query.b, &written) == S_OK &&
+                          SUCCEEDED(message->ReadString(256, &answer.b)) &&
+                          SysStringLen(answer.b) > 0;
+               },
+               [&] {
+                   char answer[256];
+                   ViUInt32 n = 0;
+                   return visa.write(vi, reinterpret_cast<ViConstBuf>("*IDN?\n"), 6, &n) >= 0 &&
+                          visa.read(vi, reinterpret_cast<ViPBuf>(answer), sizeof answer, &n) >= 0 &&
+                          n > 0;
+               }));
+
+    // 1 MiB each way, one call each.
+    const int transfers = 20;
+    const std::vector<unsigned char> outgoing(kMiB, 'A');
+    std::vector<unsigned char> incoming(kMiB);
+    owned_array out_array;
+    out_array.a = SafeArrayCreateVector(VT_UI1, 0, kMiB);
+    void* data = nullptr;
+    if (!out_array.a || FAILED(SafeArrayAccessData(out_array.a, &data)))
+        return fail("making the 1 MiB array", E_OUTOFMEMORY), 1;
+    memcpy(data, outgoing.data(), kMiB);
+    SafeArrayUnaccessData(out_array.a);
+    report("IMessage::Write (1 MiB)", "viWrite (1 MiB)",
+           bench::compare_transfers(
+               transfers, [] {},
+               [&] {
+                   long written = 0;
+                   return message->Write(&out_array.a, kMiB, &written) == S_OK &&
+                          written == static_cast<long>(kMiB);
+               },
+               [&] {
+                   ViUInt32 written = 0;
+                   return visa.write(vi, outgoing.data(), kMiB, &written) >= 0 && written == kMiB;
+               }),
+           kMiB);
+    visa.clear(vi);  // the instrument drops what it holds of the overlong messages
+
+    const std::vector<unsigned char> device_data(kMiB, 'B');
+    owned_array in_array;
+    report("IMessage::Read (1 MiB)", "viRead (1 MiB)",
+           bench::compare_transfers(
+               transfers,
+               [&] {
+                   in_array.reset();
+                   visa.device_send(vi, device_data.data(), kMiB, 0);
+               },
+               [&] {
+                   return SUCCEEDED(message->Read(kMiB, &in_array.a)) && in_array.a &&
+                          in_array.a->rgsabound[0].cElements == kMiB;
+               },
+               [&] {
+                   ViUInt32 n = 0;
+                   return visa.read(vi, incoming.data(), kMiB, &n) >= 0 && n == kMiB;
+               }),
+           kMiB);
+
+    visa.close(vi);
+    visa.close(rm);
+    session->Close();
+    return 0;
+}
+
+}  // namespace
+
+int main()
+{
+    return run();
+}

@@ -1,0 +1,73 @@
+#pragma once
+// Byte arrays at the COM boundary: one-dimensional SAFEARRAYs whose data a transfer copies once
+// to or from its own buffer. Failures raise win32_hresult_error with the server's texts, which
+// each method's boundary reports with its own help context.
+#include <windows.h>
+#include <oleauto.h>
+
+#include <cstring>
+
+#include "com/unique_any.h"
+#include "errors/win32_error.h"
+#include "resources/string_ids.h"
+
+namespace mrv {
+
+// A new one-dimensional VT_UI1 array [0, count); failure: message 2004 with E_OUTOFMEMORY.
+inline safearray new_byte_array(ULONG count)
+{
+    safearray array(::SafeArrayCreateVector(VT_UI1, 0, count));
+    if (!array)
+        throw win32_hresult_error(IDS_OUT_OF_MEMORY, E_OUTOFMEMORY);
+    return array;
+}
+
+// Access to an array's data for the length of a scope. release() ends it and reports a
+// failure (message 2003 with the failing HRESULT); a scope left by an exception ends it quietly.
+class safearray_data {
+public:
+    explicit safearray_data(SAFEARRAY* array) : array_(array)
+    {
+        void* data = nullptr;
+        check(::SafeArrayAccessData(array_, &data));
+        data_ = static_cast<unsigned char*>(data);
+    }
+    safearray_data(const safearray_data&) = delete;
+    safearray_data& operator=(const safearray_data&) = delete;
+    ~safearray_data()
+    {
+        if (data_)
+            ::SafeArrayUnaccessData(array_);
+    }
+
+    unsigned char* get() const noexcept { return data_; }
+
+    void release()
+    {
+        data_ = nullptr;
+        check(::SafeArrayUnaccessData(array_));
+    }
+
+private:
+    static void check(HRESULT hr)
+    {
+        if (FAILED(hr))
+            throw win32_hresult_error(IDS_BAD_ARRAY_ARGUMENT, hr);
+    }
+
+    SAFEARRAY* array_;
+    unsigned char* data_ = nullptr;
+};
+
+// A new array holding the first `count` bytes of `from`'s data.
+inline safearray byte_array_copy(SAFEARRAY* from, ULONG count)
+{
+    safearray to = new_byte_array(count);
+    safearray_data source(from), target(to.get());
+    std::memcpy(target.get(), source.get(), count);
+    target.release();
+    source.release();
+    return to;
+}
+
+}  // namespace mrv
