@@ -18,7 +18,9 @@ std::wstring hex32(unsigned long value)
 
 std::wstring success_note(HRESULT hr)
 {
-    return hr == S_OK ? std::wstring() : L" [success code " + hex32(static_cast<unsigned long>(hr)) + L"]";
+    if (hr == S_OK)
+        return {};
+    return L" [success code " + hex32(static_cast<unsigned long>(hr)) + L"]";
 }
 
 void report_failure(console_io& io, std::wstring_view what, HRESULT hr)

@@ -27,7 +27,6 @@ public:
     ~safearray_data() { if (sa_) SafeArrayUnaccessData(sa_); }
     safearray_data(const safearray_data&) = delete;
     safearray_data& operator=(const safearray_data&) = delete;
-    const unsigned char* bytes() const { return sa_ ? static_cast<unsigned char*>(data_) : nullptr; }
     unsigned char* bytes() { return sa_ ? static_cast<unsigned char*>(data_) : nullptr; }
 
 private:

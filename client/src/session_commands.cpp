@@ -1,7 +1,9 @@
 // Commands on the session's settings, locks and device: show, set, timeout, lock, unlock,
 // stb, clear, trigger, flush and attr.
+#include <algorithm>
 #include <cwchar>
 #include <string>
+#include <utility>
 
 #include "command_handlers.h"
 #include "failure_report.h"
@@ -41,9 +43,11 @@ bool show_text(command_context& ctx, const text_property& p)
     return SUCCEEDED(hr);
 }
 
-bool simple_call(command_context& ctx, const wchar_t* what, HRESULT (*call)(const asrl_session&))
+// A call that returns nothing but its result.
+template <class Call>
+bool simple_call(command_context& ctx, const wchar_t* what, Call&& call)
 {
-    const HRESULT hr = checked_call(ctx.io, what, [&] { return call(ctx.session); });
+    const HRESULT hr = checked_call(ctx.io, what, std::forward<Call>(call));
     if (SUCCEEDED(hr))
         ctx.io.line(L"  done" + success_note(hr));
     return SUCCEEDED(hr);
@@ -91,10 +95,13 @@ bool set_command(command_context& ctx, std::wstring_view args)
         std::wstring names;
         for (const auto& n : s->names)
             names += (names.empty() ? L" (" : L", ") + std::wstring(n.name);
-        report_usage(ctx.io, L"set", L"not a value of " + w[0] + (names.empty() ? L"" : names + L")"));
+        if (!names.empty())
+            names += L")";
+        report_usage(ctx.io, L"set", L"not a value of " + w[0] + names);
         return false;
     }
-    const HRESULT hr = checked_call(ctx.io, L"set " + w[0], [&] { return s->put(ctx.session, *value); });
+    const HRESULT hr =
+        checked_call(ctx.io, L"set " + w[0], [&] { return s->put(ctx.session, *value); });
     return SUCCEEDED(hr) && show_setting(ctx, *s);
 }
 
@@ -138,24 +145,25 @@ bool lock_command(command_context& ctx, std::wstring_view args)
 
 bool unlock_command(command_context& ctx, std::wstring_view)
 {
-    return simple_call(ctx, L"UnlockRsrc", [](const asrl_session& s) { return s.visa->UnlockRsrc(); });
+    return simple_call(ctx, L"UnlockRsrc", [&] { return ctx.session.visa->UnlockRsrc(); });
 }
 
 bool clear_command(command_context& ctx, std::wstring_view)
 {
-    return simple_call(ctx, L"Clear", [](const asrl_session& s) { return s.base->Clear(); });
+    return simple_call(ctx, L"Clear", [&] { return ctx.session.base->Clear(); });
 }
 
 bool trigger_command(command_context& ctx, std::wstring_view)
 {
     return simple_call(ctx, L"AssertTrigger",
-                       [](const asrl_session& s) { return s.base->AssertTrigger(TRIG_PROT_DEFAULT); });
+                       [&] { return ctx.session.base->AssertTrigger(TRIG_PROT_DEFAULT); });
 }
 
 bool stb_command(command_context& ctx, std::wstring_view)
 {
     short status = 0;
-    const HRESULT hr = checked_call(ctx.io, L"ReadSTB", [&] { return ctx.session.base->ReadSTB(&status); });
+    const HRESULT hr =
+        checked_call(ctx.io, L"ReadSTB", [&] { return ctx.session.base->ReadSTB(&status); });
     if (FAILED(hr))
         return false;
     wchar_t row[64];
@@ -178,10 +186,7 @@ bool flush_command(command_context& ctx, std::wstring_view args)
             return false;
         }
     }
-    const HRESULT hr = checked_call(ctx.io, L"Flush", [&] { return ctx.session.serial->Flush(mask, discard); });
-    if (SUCCEEDED(hr))
-        ctx.io.line(L"  done" + success_note(hr));
-    return SUCCEEDED(hr);
+    return simple_call(ctx, L"Flush", [&] { return ctx.session.serial->Flush(mask, discard); });
 }
 
 bool attr_command(command_context& ctx, std::wstring_view args)
@@ -215,7 +220,8 @@ bool attr_command(command_context& ctx, std::wstring_view args)
         ctx.io.line(L"  (a value of type " + std::to_wstring(v.type()) + L")");
         return true;
     }
-    ctx.io.line(L"  " + w[0] + L" = " + std::wstring(V_BSTR(text.get()), SysStringLen(V_BSTR(text.get()))) +
+    const BSTR shown = V_BSTR(text.get());
+    ctx.io.line(L"  " + w[0] + L" = " + std::wstring(shown, SysStringLen(shown)) +
                 success_note(hr));
     return true;
 }

@@ -70,45 +70,53 @@ using k = value_kind;
 
 // A row of the table: the accessors named once, by member.
 template <auto Get, auto Put>
-constexpr setting rw(const wchar_t* name, value_kind kind, std::span<const named_value> names = {})
+constexpr setting rw(const wchar_t* name, value_kind kind,
+                     std::span<const named_value> names = {})
 {
     return {name, kind, names, &get_value<Get>, &put_value<Put>};
 }
 template <auto Get>
-constexpr setting ro(const wchar_t* name, value_kind kind, std::span<const named_value> names = {})
+constexpr setting ro(const wchar_t* name, value_kind kind,
+                     std::span<const named_value> names = {})
 {
     return {name, kind, names, &get_value<Get>, nullptr};
 }
 
+using S = ISerial;
+using B = IBaseMessage;
+using V = IVisaSession;
+
 const setting table[] = {
-    rw<&ISerial::get_BaudRate, &ISerial::put_BaudRate>(L"baud", k::number),
-    rw<&ISerial::get_DataBits, &ISerial::put_DataBits>(L"databits", k::number),
-    rw<&ISerial::get_Parity, &ISerial::put_Parity>(L"parity", k::choice, parity_names),
-    rw<&ISerial::get_StopBits, &ISerial::put_StopBits>(L"stopbits", k::choice, stop_bit_names),
-    rw<&ISerial::get_FlowControl, &ISerial::put_FlowControl>(L"flow", k::flags, flow_names),
-    rw<&ISerial::get_EndIn, &ISerial::put_EndIn>(L"endin", k::choice, end_names),
-    rw<&ISerial::get_EndOut, &ISerial::put_EndOut>(L"endout", k::choice, end_names),
-    rw<&IBaseMessage::get_TerminationCharacter, &IBaseMessage::put_TerminationCharacter>(L"termchar", k::byte),
-    rw<&IBaseMessage::get_TerminationCharacterEnabled, &IBaseMessage::put_TerminationCharacterEnabled>(L"termcharen", k::boolean),
-    rw<&IBaseMessage::get_SendEndEnabled, &IBaseMessage::put_SendEndEnabled>(L"sendend", k::boolean),
-    rw<&IBaseMessage::get_IOProtocol, &IBaseMessage::put_IOProtocol>(L"ioprotocol", k::choice, protocol_names),
-    rw<&IVisaSession::get_Timeout, &IVisaSession::put_Timeout>(L"timeout", k::number),
-    rw<&ISerial::get_DataTerminalReadyState, &ISerial::put_DataTerminalReadyState>(L"dtr", k::choice, line_names),
-    rw<&ISerial::get_RequestToSendState, &ISerial::put_RequestToSendState>(L"rts", k::choice, line_names),
-    rw<&ISerial::get_XONCharacter, &ISerial::put_XONCharacter>(L"xonchar", k::byte),
-    rw<&ISerial::get_XOFFCharacter, &ISerial::put_XOFFCharacter>(L"xoffchar", k::byte),
-    rw<&ISerial::get_ReplacementCharacter, &ISerial::put_ReplacementCharacter>(L"replacechar", k::byte),
-    ro<&ISerial::get_ClearToSendState>(L"cts", k::choice, line_names),
-    ro<&ISerial::get_DataSetReadyState>(L"dsr", k::choice, line_names),
-    ro<&ISerial::get_DataCarrierDetectState>(L"dcd", k::choice, line_names),
-    ro<&ISerial::get_RingIndicatorState>(L"ri", k::choice, line_names),
-    ro<&ISerial::get_BytesAvailable>(L"available", k::number),
-    ro<&IVisaSession::get_LockState>(L"lockstate", k::choice, lock_names),
-    ro<&IVisaSession::get_HardwareInterfaceNumber>(L"intfnumber", k::number),
-    ro<&IVisaSession::get_HardwareInterfaceType>(L"intftype", k::number),
-    ro<&IVisaSession::get_SoftwareManufacturerID>(L"manfid", k::hex),
-    ro<&IVisaSession::get_ComponentVersion>(L"version", k::hex),
-    ro<&IVisaSession::get_SpecVersion>(L"specversion", k::hex),
+    rw<&S::get_BaudRate, &S::put_BaudRate>(L"baud", k::number),
+    rw<&S::get_DataBits, &S::put_DataBits>(L"databits", k::number),
+    rw<&S::get_Parity, &S::put_Parity>(L"parity", k::choice, parity_names),
+    rw<&S::get_StopBits, &S::put_StopBits>(L"stopbits", k::choice, stop_bit_names),
+    rw<&S::get_FlowControl, &S::put_FlowControl>(L"flow", k::flags, flow_names),
+    rw<&S::get_EndIn, &S::put_EndIn>(L"endin", k::choice, end_names),
+    rw<&S::get_EndOut, &S::put_EndOut>(L"endout", k::choice, end_names),
+    rw<&B::get_TerminationCharacter, &B::put_TerminationCharacter>(L"termchar", k::byte),
+    rw<&B::get_TerminationCharacterEnabled, &B::put_TerminationCharacterEnabled>(
+        L"termcharen", k::boolean),
+    rw<&B::get_SendEndEnabled, &B::put_SendEndEnabled>(L"sendend", k::boolean),
+    rw<&B::get_IOProtocol, &B::put_IOProtocol>(L"ioprotocol", k::choice, protocol_names),
+    rw<&V::get_Timeout, &V::put_Timeout>(L"timeout", k::number),
+    rw<&S::get_DataTerminalReadyState, &S::put_DataTerminalReadyState>(
+        L"dtr", k::choice, line_names),
+    rw<&S::get_RequestToSendState, &S::put_RequestToSendState>(L"rts", k::choice, line_names),
+    rw<&S::get_XONCharacter, &S::put_XONCharacter>(L"xonchar", k::byte),
+    rw<&S::get_XOFFCharacter, &S::put_XOFFCharacter>(L"xoffchar", k::byte),
+    rw<&S::get_ReplacementCharacter, &S::put_ReplacementCharacter>(L"replacechar", k::byte),
+    ro<&S::get_ClearToSendState>(L"cts", k::choice, line_names),
+    ro<&S::get_DataSetReadyState>(L"dsr", k::choice, line_names),
+    ro<&S::get_DataCarrierDetectState>(L"dcd", k::choice, line_names),
+    ro<&S::get_RingIndicatorState>(L"ri", k::choice, line_names),
+    ro<&S::get_BytesAvailable>(L"available", k::number),
+    ro<&V::get_LockState>(L"lockstate", k::choice, lock_names),
+    ro<&V::get_HardwareInterfaceNumber>(L"intfnumber", k::number),
+    ro<&V::get_HardwareInterfaceType>(L"intftype", k::number),
+    ro<&V::get_SoftwareManufacturerID>(L"manfid", k::hex),
+    ro<&V::get_ComponentVersion>(L"version", k::hex),
+    ro<&V::get_SpecVersion>(L"specversion", k::hex),
 };
 
 const text_property text_table[] = {

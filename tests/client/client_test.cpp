@@ -92,6 +92,26 @@ bool has(const std::string& text, const std::string& piece)
 
 }  // namespace
 
+TEST(Client, IdentifiesTheMultimeterSetsItsLineAndReadsAMeasurement)
+{
+    auto r = run_client({L"ASRL1::INSTR", L"-c", L"set baud 9600", L"-c", L"set parity none",
+                         L"-c", L"set endout termchar", L"-c", L"query *IDN?", L"-c",
+                         L"set endout none", L"-c", L"write MEAS:VOLT:DC?\\n", L"-c", L"read",
+                         L"-c", L"show baud"});
+    EXPECT_EQ(0u, r.exit_code) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "opened ASRL1::INSTR through MorvaneRS232.RS232Svr\n"))
+        << r.transcript;
+    // Each command is echoed before its answer.
+    EXPECT_TRUE(has(r.transcript, "> set parity none\n  parity        none\n")) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "> query *IDN?\n  -> \"*IDN?\" (5 bytes)\n"
+                                  "  <- \"SIMVISA,DMM-6500,SN100200,1.02\\n\"")) << r.transcript;
+    // The typed escape became the line feed that ends the command.
+    EXPECT_TRUE(has(r.transcript, "  -> \"MEAS:VOLT:DC?\\n\" (14 bytes)\n")) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "  <- \"+1.234560E+00\\n\"")) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "> show baud\n  baud          9600\n")) << r.transcript;
+    EXPECT_FALSE(has(r.transcript, "error")) << r.transcript;
+}
+
 TEST(Client, UnknownResourceShowsTheHresultAndTheErrorObject)
 {
     auto r = run_client({L"-r", L"ASRL99::INSTR", L"-c", L"query *IDN?\\n"});
@@ -102,6 +122,38 @@ TEST(Client, UnknownResourceShowsTheHresultAndTheErrorObject)
     EXPECT_TRUE(has(r.transcript, "  source:       MrvRS232\n")) << r.transcript;
     EXPECT_TRUE(has(r.transcript, "  help context: 3221159953 (0xBFFF0011)\n")) << r.transcript;
     EXPECT_FALSE(has(r.transcript, "> query")) << "no command runs without a session";
+}
+
+TEST(Client, AFailingCommandSetsTheExitCodeAndTheScriptGoesOn)
+{
+    // Commands from standard input (not a console): echoed, run in order until "quit".
+    auto r = run_client({L"ASRL1::INSTR"},
+                        "timeout 200\nread\nfrobnicate\nset parity sideways\n"
+                        "query *IDN?\\n\nquit\nquery *IDN?\\n\n");
+    EXPECT_EQ(1u, r.exit_code) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "> read\nerror: ReadString failed with HRESULT 0x80040015\n"))
+        << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "  help context: 3221159957 (0xBFFF0015)\n")) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "error: frobnicate: unknown command")) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "error: set: not a value of parity (none, odd, even"))
+        << r.transcript;
+    // The time-out left the session open: the query after it is answered, once.
+    const auto answer = r.transcript.find("<- \"SIMVISA,DMM-6500");
+    EXPECT_NE(std::string::npos, answer) << r.transcript;
+    EXPECT_EQ(std::string::npos, r.transcript.find("<- \"SIMVISA", answer + 1))
+        << "commands after quit ran\n" << r.transcript;
+}
+
+TEST(Client, SimulationFileAndOptionStringReachTheSession)
+{
+    // ASRL3 has nothing connected: the power supply answers only through the simulation file,
+    // and only once the option string has set its line (19200 8E1).
+    auto r = run_client({L"ASRL3::INSTR", L"--sim", L"devices/psu.json", L"--options",
+                         L"BaudRate = 19200 ; Parity = ASRL_PAR_EVEN", L"--", L"query *IDN?\\r\\n",
+                         L"show parity"});
+    EXPECT_EQ(0u, r.exit_code) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "<- \"SIMVISA,PSU-3303,SN7781,2.4\\r\\n\"")) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "  parity        even\n")) << r.transcript;
 }
 
 TEST(Client, WrongCommandLineIsAUsageError)
