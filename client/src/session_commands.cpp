@@ -137,9 +137,11 @@ bool lock_command(command_context& ctx, std::wstring_view args)
     });
     if (FAILED(hr))
         return false;
-    ctx.io.line(std::wstring(L"  locked ") + (type == SHARED_LOCK ? L"shared" : L"exclusive") +
-                L", access key \"" + (access.get() ? access.get() : L"") + L"\"" +
-                success_note(hr));
+    // The session may hand back no key at all (a null BSTR); then there is none to show.
+    std::wstring row = type == SHARED_LOCK ? L"  locked shared" : L"  locked exclusive";
+    if (access.get() && SysStringLen(access.get()))
+        row += L", access key \"" + std::wstring(access.get(), SysStringLen(access.get())) + L"\"";
+    ctx.io.line(row + success_note(hr));
     return true;
 }
 

@@ -156,6 +156,65 @@ TEST(Client, SimulationFileAndOptionStringReachTheSession)
     EXPECT_TRUE(has(r.transcript, "  parity        even\n")) << r.transcript;
 }
 
+// Each setting goes through its own property and comes back in the names it was set with.
+TEST(Client, SettingsAreSetAndReadBackByName)
+{
+    struct row { const wchar_t* command; const char* shown; };
+    const row rows[] = {
+        {L"set flow rtscts+xonxoff", "  flow          xonxoff+rtscts\n"},
+        {L"set stopbits 1.5", "  stopbits      1.5\n"},
+        {L"set databits 7", "  databits      7\n"},
+        {L"set termchar \\r", "  termchar      0x0D '\\r'\n"},
+        {L"set termcharen on", "  termcharen    on\n"},
+        {L"set sendend off", "  sendend       off\n"},
+        {L"set endin none", "  endin         none\n"},
+        {L"set dtr off", "  dtr           off\n"},
+        {L"set xoffchar 0x14", "  xoffchar      0x14 '\\x14'\n"},
+        {L"timeout 1234", "  timeout       1234\n"},
+    };
+    std::vector<std::wstring> args{L"ASRL3::INSTR"};
+    for (const auto& r : rows) {
+        args.push_back(L"-c");
+        args.push_back(r.command);
+    }
+    args.push_back(L"-c");
+    args.push_back(L"show options");
+    auto r = run_client(args);
+    EXPECT_EQ(0u, r.exit_code) << r.transcript;
+    for (const auto& row : rows)
+        EXPECT_TRUE(has(r.transcript, row.shown)) << row.shown << r.transcript;
+    // The session's own rendering agrees with what the client showed.
+    EXPECT_TRUE(has(r.transcript, "TerminationCharacter = 13 ;")) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "StopBits = ASRL_STOP_ONE5 ;")) << r.transcript;
+
+    auto refused = run_client({L"ASRL3::INSTR", L"-c", L"set cts on", L"-c", L"set baud fast",
+                               L"-c", L"write \\q"});
+    EXPECT_EQ(1u, refused.exit_code) << refused.transcript;
+    EXPECT_TRUE(has(refused.transcript, "error: set: cts is read-only\n")) << refused.transcript;
+    EXPECT_TRUE(has(refused.transcript, "error: set: not a value of baud\n")) << refused.transcript;
+    EXPECT_TRUE(has(refused.transcript, "error: write: bad escape")) << refused.transcript;
+}
+
+TEST(Client, BytesLocksStatusByteAndAttributes)
+{
+    auto r = run_client({L"ASRL1::INSTR", L"-c", L"writebytes *IDN?\\n", L"-c", L"readbytes 8",
+                         L"-c", L"lock shared 500 bench", L"-c", L"show lockstate", L"-c",
+                         L"unlock", L"-c", L"show lockstate", L"-c", L"flush in discard", L"-c",
+                         L"set ioprotocol 4882strs",
+                         L"-c", L"stb", L"-c", L"attr 0x3FFF0021"});
+    EXPECT_EQ(0u, r.exit_code) << r.transcript;
+    // Eight bytes of the answer through a SAFEARRAY; the count ended the read (VI_SUCCESS_MAX_CNT).
+    EXPECT_TRUE(has(r.transcript, "  -> 6 bytes\n")) << r.transcript;
+    EXPECT_TRUE(has(r.transcript,
+                    "  <- 8 bytes: 53 49 4D 56 49 53 41 2C [success code 0x00040006]\n"))
+        << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "  locked shared\n")) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "  lockstate     shared\n> unlock\n  done\n> show lockstate\n"
+                                  "  lockstate     none\n")) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "> stb\n  status byte 0x")) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "  0x3FFF0021 = 9600\n")) << r.transcript;
+}
+
 TEST(Client, WrongCommandLineIsAUsageError)
 {
     auto r = run_client({L"--no-such-option"});
