@@ -155,7 +155,7 @@ int run()
                }));
 
     // 1 MiB each way, one call each.
-    const int transfers = 20;
+    const int transfers = 40;
     const std::vector<unsigned char> outgoing(kMiB, 'A');
     std::vector<unsigned char> incoming(kMiB);
     owned_array out_array;
