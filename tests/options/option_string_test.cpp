@@ -231,16 +231,6 @@ TEST_F(OptionStrings, OneAndAHalfStopBitsRenderAsANameInitRejects)
     EXPECT_EQ("No valid conversion.", back.error.description);
 }
 
-TEST_F(OptionStrings, OptionStringPointerAndStateChecks)
-{
-    auto fresh = create_session();
-    ASSERT_TRUE(fresh);
-    BSTR b = nullptr;
-    EXPECT_HR(kNoOpenSession, fresh->get_OptionString(&b));
-    ASSERT_TRUE(keep);
-    EXPECT_HR(E_POINTER, keep->get_OptionString(nullptr));
-}
-
 TEST_F(OptionStrings, SessionsOnManyThreadsApplyAndRenderTogether)
 {
     // Every option string of the process is applied under one lock, inside each session's own.
