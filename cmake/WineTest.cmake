@@ -1,8 +1,10 @@
 # Test harness: every Windows test executable runs under Wine in the build's own prefix.
 #
 # Fixture "wine_prefix" makes the prefix and keeps one wineserver alive for the whole run;
-# fixture "wine" holds the registration steps that components add with mrv_wine_setup().
-# Tests made with mrv_add_wine_test() require both.
+# fixture "nko_server" runs the kernel-object server (nkoserver.exe) in it, because every process
+# that makes a global named object asks that server first (and waits 10 s for it when it is not
+# there); fixture "wine" holds the registration steps that components add with mrv_wine_setup().
+# Tests made with mrv_add_wine_test() require all three.
 
 set(MRV_WINEPREFIX "${CMAKE_BINARY_DIR}/wineprefix")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run
@@ -12,6 +14,10 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-prefix.sh.in ${CMAKE_BINARY_DIR}/w
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                                 WORLD_READ WORLD_EXECUTE @ONLY)
 set(MRV_WINE_RUN "${CMAKE_BINARY_DIR}/wine-run")
+set(MRV_NKOSERVER "${CMAKE_BINARY_DIR}/bin/nkoserver.exe")
+configure_file(${CMAKE_CURRENT_LIST_DIR}/nko-server.sh.in ${CMAKE_BINARY_DIR}/nko-server
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                WORLD_READ WORLD_EXECUTE @ONLY)
 set(CMAKE_CROSSCOMPILING_EMULATOR "${MRV_WINE_RUN}")
 
 enable_testing()
@@ -21,13 +27,20 @@ add_test(NAME wine.stop COMMAND ${CMAKE_BINARY_DIR}/wine-prefix stop)
 set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine_prefix TIMEOUT 300)
 set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine_prefix)
 
+add_test(NAME nkoserver.start COMMAND ${CMAKE_BINARY_DIR}/nko-server start)
+add_test(NAME nkoserver.stop COMMAND ${CMAKE_BINARY_DIR}/nko-server stop)
+set_tests_properties(nkoserver.start PROPERTIES
+    FIXTURES_SETUP nko_server FIXTURES_REQUIRED wine_prefix TIMEOUT 120)
+set_tests_properties(nkoserver.stop PROPERTIES
+    FIXTURES_CLEANUP nko_server FIXTURES_REQUIRED wine_prefix TIMEOUT 60)
+
 # mrv_wine_setup(<name> COMMAND <args...> [DEPENDS <setup tests...>])
 # A step that prepares the prefix before any Windows test runs (registration, servers).
 function(mrv_wine_setup name)
     cmake_parse_arguments(ARG "" "" "COMMAND;DEPENDS" ${ARGN})
     add_test(NAME setup.${name} COMMAND ${MRV_WINE_RUN} ${ARG_COMMAND})
     set_tests_properties(setup.${name} PROPERTIES
-        FIXTURES_SETUP wine FIXTURES_REQUIRED wine_prefix TIMEOUT 120)
+        FIXTURES_SETUP wine FIXTURES_REQUIRED "wine_prefix;nko_server" TIMEOUT 120)
     if(ARG_DEPENDS)
         set_tests_properties(setup.${name} PROPERTIES DEPENDS "${ARG_DEPENDS}")
     endif()
@@ -38,7 +51,7 @@ function(mrv_wine_cleanup name)
     cmake_parse_arguments(ARG "" "" "COMMAND" ${ARGN})
     add_test(NAME cleanup.${name} COMMAND ${MRV_WINE_RUN} ${ARG_COMMAND})
     set_tests_properties(cleanup.${name} PROPERTIES
-        FIXTURES_CLEANUP wine FIXTURES_REQUIRED wine_prefix TIMEOUT 120)
+        FIXTURES_CLEANUP wine FIXTURES_REQUIRED "wine_prefix;nko_server" TIMEOUT 120)
 endfunction()
 
 # mrv_add_wine_test(<name> SOURCES <files...> [LIBS <targets...>] [TIMEOUT <s>])
@@ -52,7 +65,7 @@ function(mrv_add_wine_test name)
     endif()
     add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
     set_tests_properties(${name} PROPERTIES
-        FIXTURES_REQUIRED "wine_prefix;wine" TIMEOUT ${ARG_TIMEOUT})
+        FIXTURES_REQUIRED "wine_prefix;nko_server;wine" TIMEOUT ${ARG_TIMEOUT})
 endfunction()
 
 # "wine path": the Windows name (Z:\...) of a file in the build tree, for command lines of

@@ -1,6 +1,6 @@
 #include "benaphore.h"
 
-#include "kernel_object_names.h"
+#include "nko_client.h"
 
 namespace mrv::trace {
 
@@ -9,8 +9,8 @@ namespace {
 // Serialises the first-time setup of every benaphore's counter across processes.
 HANDLE creation_lock()
 {
-    static HANDLE lock = CreateSemaphoreA(open_to_everyone(), 1, 65535,
-                                          global_name("MVTRACE_osSemCreateLock").c_str());
+    static HANDLE lock = NkoTakeHandle(NkoCreateSemaphore(
+        NkoSecurityAttributes(), 1, 65535, nko_global_name("MVTRACE_osSemCreateLock").c_str()));
     return lock;
 }
 
@@ -22,8 +22,9 @@ bool benaphore::create(const std::string& name)
     HANDLE creating = creation_lock();
     if (creating)
         WaitForSingleObject(creating, INFINITE);
-    mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, open_to_everyone(), PAGE_READWRITE, 0,
-                                  sizeof(LONG), (name + "_semShmName").c_str());
+    mapping_ = NkoTakeHandle(NkoCreateFileMapping(INVALID_HANDLE_VALUE, NkoSecurityAttributes(),
+                                                  PAGE_READWRITE, 0, sizeof(LONG),
+                                                  (name + "_semShmName").c_str()));
     const bool created = mapping_ && GetLastError() != ERROR_ALREADY_EXISTS;
     if (mapping_)
         counter_ = static_cast<volatile LONG*>(
@@ -32,7 +33,7 @@ bool benaphore::create(const std::string& name)
         *counter_ = -1;
     if (creating)
         ReleaseSemaphore(creating, 1, nullptr);
-    semaphore_ = CreateSemaphoreA(open_to_everyone(), 0, 65535, name.c_str());
+    semaphore_ = NkoTakeHandle(NkoCreateSemaphore(NkoSecurityAttributes(), 0, 65535, name.c_str()));
     if (!counter_ || !semaphore_) {
         close();
         return false;

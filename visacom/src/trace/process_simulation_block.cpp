@@ -5,7 +5,7 @@
 #include <string>
 
 #include "benaphore.h"
-#include "kernel_object_names.h"
+#include "nko_client.h"
 
 namespace mrv::trace {
 
@@ -51,13 +51,13 @@ int process_simulation_block::create()
 
     const std::string pid = std::to_string(GetCurrentProcessId());
     benaphore creating;
-    if (!creating.create(global_name(std::string(kBaseName) + "Sem_" + pid)))
+    if (!creating.create(nko_global_name(std::string(kBaseName) + "Sem_" + pid)))
         return -1;
     creating.lock();
     int result = -1;
-    mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, open_to_everyone(), PAGE_READWRITE, 0,
-                                  kSimulationBlockSize,
-                                  global_name(std::string(kBaseName) + pid).c_str());
+    mapping_ = NkoTakeHandle(NkoCreateFileMapping(
+        INVALID_HANDLE_VALUE, NkoSecurityAttributes(), PAGE_READWRITE, 0, kSimulationBlockSize,
+        nko_global_name(std::string(kBaseName) + pid).c_str()));
     if (mapping_) {
         const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
         view_ = static_cast<unsigned char*>(

@@ -1,0 +1,159 @@
+#include "nko_channel.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <utility>
+
+#include "event_log_report.h"
+#include "nko_client.h"
+#include "unique_any.h"
+
+namespace mrv::nko {
+
+namespace {
+
+std::string format(const char* pattern, ...)
+{
+    char text[3072];
+    va_list args;
+    va_start(args, pattern);
+    std::vsnprintf(text, sizeof text, pattern, args);
+    va_end(args);
+    return text;
+}
+
+void report_to_nko_event_source(const std::string& text)
+{
+    trace::report_to_event_log(kNkoEventSource, text);
+}
+
+bool write_all(HANDLE pipe, const void* data, DWORD size)
+{
+    DWORD written = 0;
+    return WriteFile(pipe, data, size, &written, nullptr) && written == size;
+}
+
+}  // namespace
+
+channel::channel(std::string pipe_name, report_sink report, DWORD first_contact_pause_ms,
+                 int first_contact_attempts)
+    : pipe_name_(std::move(pipe_name)), report_(report), pause_ms_(first_contact_pause_ms),
+      attempts_(first_contact_attempts)
+{
+}
+
+void channel::report(const std::string& text) const noexcept
+{
+    const DWORD kept = GetLastError();
+    try {
+        if (report_)
+            report_(text);
+    } catch (...) {
+    }
+    SetLastError(kept);
+}
+
+channel::outcome channel::exchange(const std::string& request, bool quiet) noexcept
+{
+    unique_file pipe;
+    for (;;) {
+        pipe.reset(CreateFileA(pipe_name_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                               OPEN_EXISTING, 0, nullptr));
+        if (pipe)
+            break;
+        const DWORD error = GetLastError();
+        if (error != ERROR_PIPE_BUSY) {
+            if (!quiet)
+                report(format("NkoServerCommunicate: could not open pipe.  lastError=%d\n%s",
+                              static_cast<int>(error), request.c_str()));
+            return {};
+        }
+        if (!WaitNamedPipeA(pipe_name_.c_str(), 20000)) {
+            report(format("NkoServerCommunicate: all pipes busy.  lastError=%d\n%s",
+                          static_cast<int>(GetLastError()), request.c_str()));
+            return {};
+        }
+    }
+
+    DWORD mode = PIPE_READMODE_MESSAGE;
+    if (!SetNamedPipeHandleState(pipe.get(), &mode, nullptr, nullptr)) {
+        report(format("NkoServerCommunicate: SetNamedPipeHandleState failed.  lastError=%d",
+                      static_cast<int>(GetLastError())));
+        return {};
+    }
+    const DWORD count = static_cast<DWORD>(request.size() + 1);
+    if (!write_all(pipe.get(), &count, sizeof count)) {
+        report(format("NkoServerCommunicate: WriteFile(count) failed.  lastError=%d",
+                      static_cast<int>(GetLastError())));
+        return {};
+    }
+    if (!write_all(pipe.get(), request.c_str(), count)) {
+        report(format("NkoServerCommunicate: WriteFile(message) failed.  lastError=%d",
+                      static_cast<int>(GetLastError())));
+        return {};
+    }
+    DWORD announced = 0, got = 0;
+    if (!ReadFile(pipe.get(), &announced, sizeof announced, &got, nullptr) || got != sizeof announced) {
+        report(format("NkoServerCommunicate: ReadFile failed.  lastError=%d",
+                      static_cast<int>(GetLastError())));
+        return {};
+    }
+
+    char text[kReplyBuffer] = {};
+    DWORD stored = 0;
+    while (stored < announced && stored < kReplyBuffer - 1) {
+        DWORD n = 0;
+        const BOOL ok = ReadFile(pipe.get(), text + stored, kReplyBuffer - 1 - stored, &n, nullptr);
+        stored += n;
+        if (!ok && GetLastError() != ERROR_MORE_DATA)
+            break;
+        if (ok && n == 0)
+            break;
+    }
+    pipe.reset();
+    return {true, parse_reply(std::string_view(text, strnlen(text, stored)))};
+}
+
+ULONG_PTR channel::communicate(std::string_view request_view) noexcept
+{
+    std::string request;
+    try {
+        request.assign(request_view.substr(0, kMaxRequestText));
+    } catch (...) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
+
+    outcome result;
+    if (first_contact_) {
+        int attempt = 0;
+        while (attempt < attempts_) {
+            ++attempt;
+            result = exchange(request, true);
+            if (result.answered)
+                break;
+            Sleep(pause_ms_);
+        }
+        if (result.answered && attempt >= 2)
+            report(format("NkoServerCommunicate: NkoServer communications established in %d tries.",
+                          attempt));
+        if (!result.answered)
+            report(format("NkoServerCommunicate: Failed to establish communications with NkoServer.  "
+                          "Quitting after %d tries. lastError=%d\n%s",
+                          attempt, static_cast<int>(GetLastError()), request.c_str()));
+        first_contact_ = false;
+    } else {
+        result = exchange(request, false);
+    }
+    if (result.value.error)
+        SetLastError(*result.value.error);
+    return result.value.handle;
+}
+
+channel& server_channel() noexcept
+{
+    static channel process_channel(kNkoPipeName, &report_to_nko_event_source);
+    return process_channel;
+}
+
+}  // namespace mrv::nko
