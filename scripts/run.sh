@@ -10,8 +10,15 @@ cd "$(dirname "$0")/.."
 scripts/setup-debian.sh
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw
-trap 'build/wine-prefix stop >/dev/null 2>&1 || true' EXIT
+stop() {
+    build/nko-server stop >/dev/null 2>&1 || true
+    build/wine-prefix stop >/dev/null 2>&1 || true
+}
+trap stop EXIT
 build/wine-prefix start
+# The kernel-object server makes the global named objects of every process that uses the
+# session server; without it each such process first waits for it in vain.
+build/nko-server start
 bin_win='Z:'"$(pwd | tr / '\\')"'\build\bin'
 build/wine-run regsvr32 /s "$bin_win\\GlobMgr.dll"
 build/wine-run regsvr32 /s "$bin_win\\MrvRS232.dll"
