@@ -17,7 +17,8 @@
 //                     {out_param("*pVal", VT_I4, pVal)},
 //                     [&] { check_out_pointer(pVal); *pVal = ...; });
 //
-// The session class T provides session_is_open() and store_last_status(HRESULT), and derives
+// The session class T provides session_is_open(), store_last_status(HRESULT) and trace_layer()
+// (its trace::trace_layer), and derives
 // from CComObjectRootEx<CComMultiThreadModel> (the object lock).
 #include <windows.h>
 
@@ -48,7 +49,7 @@ HRESULT run_framed(T& session, const method_frame& frame, TraceParams params, Bo
         return no_open_session(frame.error_iid);
     std::optional<MethodTraceScope> scope;
     if (frame.traced)
-        scope.emplace(frame.interface_name, frame.method_name, params);
+        scope.emplace(session.trace_layer(), frame.interface_name, frame.method_name, params);
     const HRESULT hr = method_boundary(frame.policy, std::forward<Body>(body));
     session.store_last_status(hr);
     if (scope)

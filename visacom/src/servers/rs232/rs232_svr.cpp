@@ -39,7 +39,7 @@ void CRS232Svr::FinalRelease()
 {
     if (session_is_open())
         internal_close();
-    // Scaffolding: waiting for the trace layer (Unregister).
+    trace_layer_.Unregister();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -80,8 +80,9 @@ STDMETHODIMP CRS232Svr::Init(BSTR Name, AccessMode Mode, long Timeout, BSTR Opti
         check_in_pointer(reinterpret_cast<const std::uint16_t*>(Name));
         const std::string name = ansi_text(Name);
 
-        // Scaffolding: waiting for the trace layer (Register with the narrow name).
-        scope.emplace("IVisaSession", "Init",
+        // Init itself is traced: the layer is registered before the scope opens.
+        trace_layer_.Register(name);
+        scope.emplace(trace_layer_, "IVisaSession", "Init",
                       TraceParams{in_param("Name", VT_BSTR, Name), in_param("Mode", VT_I4, Mode),
                                   in_param("Timeout", VT_I4, Timeout),
                                   in_param("OptionString", VT_BSTR, OptionString)});

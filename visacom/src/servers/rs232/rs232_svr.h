@@ -15,6 +15,7 @@
 #include "MrvRS232.h"
 #include "provide_class_info.h"
 #include "scaffolding.h"
+#include "trace_layer.h"
 
 namespace mrv {
 
@@ -72,6 +73,7 @@ public:
     // For the session method frame and the session templates.
     bool session_is_open() const noexcept { return driver_ && driver_->is_open(); }
     mvrs232_driver& driver() noexcept { return *driver_; }
+    trace::trace_layer& trace_layer() noexcept { return trace_layer_; }
 
     CRS232Svr();
     // Final release: closes an open session.
@@ -83,8 +85,8 @@ private:
     // Init step 14: applies the option string to the newly opened session.
     void apply_option_string(const std::string& options);
 
-    // Scaffolding: waiting for the trace layer (MorvaneTraceLayer<CRS232Svr>, registered at Init
-    // and unregistered at the final release); the trace scopes record nothing until then.
+    // Registered at Init, unregistered at the final release.
+    trace::MorvaneTraceLayer<CRS232Svr> trace_layer_;
     std::unique_ptr<mvrs232_driver> driver_;  // null until the first Init
     bool simulate_ = false;                  // set by SetSimulationFile, consumed by Init
     _bstr_t simulation_file_;

@@ -1,0 +1,119 @@
+// The trace transport between processes: the shared trace status, the hand-shake of the trace
+// pipe with a monitor, cut records, and a writer that stops waiting once tracing is off.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "trace_pipe.h"
+#include "trace_status.h"
+
+using namespace mrv::trace;
+using clock_type = std::chrono::steady_clock;
+
+namespace {
+
+class TraceTransport : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        status.start();
+        pipe = process_trace_pipe();
+        ASSERT_NE(nullptr, pipe);
+    }
+    void TearDown() override
+    {
+        status.set_tracing(false);
+        status.set_flag(status_monitor_at, 0);
+        status.set_flag(status_records_wanted_at, 0);
+    }
+    long long ms_since(clock_type::time_point t)
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(clock_type::now() - t).count();
+    }
+
+    trace_status& status = shared_trace_status();
+    trace_pipe* pipe = nullptr;
+};
+
+}  // namespace
+
+TEST_F(TraceTransport, StatusBlockAndPipeAreInitialisedByTheirCreator)
+{
+    EXPECT_EQ(kPipeCapacity, pipe->capacity());
+    const int generation = status.generation();
+    status.set_tracing(true);
+    EXPECT_TRUE(status.tracing_enabled());
+    EXPECT_EQ(generation == 0x7FFFFFFF ? 1 : generation + 1, status.generation());
+    EXPECT_EQ(wait_signalled, status.wait_for_tracing_enabled(0));
+    EXPECT_EQ(wait_timed_out, status.wait_for_tracing_not_enabled(0));
+    status.set_tracing(false);
+    EXPECT_FALSE(status.tracing_enabled());
+    EXPECT_EQ(wait_signalled, status.wait_for_tracing_not_enabled(0));
+}
+
+TEST_F(TraceTransport, WithoutReadersAWriteDoesNotWaitAndALongRecordIsCut)
+{
+    status.set_tracing(true);
+    std::vector<unsigned char> record(kPipeCapacity + 100, 0x41);
+    DWORD written = 0;
+    const auto start = clock_type::now();
+    EXPECT_EQ(pipe_ok, pipe->write(record.data(), 64, &written, INFINITE));
+    EXPECT_EQ(64u, written);
+    // Tracing off: no wait step, so the cut shows in the result.
+    status.set_tracing(false);
+    EXPECT_EQ(pipe_cut, pipe->write(record.data(), static_cast<DWORD>(record.size()), &written,
+                                    INFINITE));
+    EXPECT_EQ(kPipeCapacity, written);
+    EXPECT_LT(ms_since(start), 400);
+}
+
+TEST_F(TraceTransport, MonitorReceivesTheRecordBeforeTheWriterGoesOn)
+{
+    status.set_flag(status_monitor_at, 1);
+    status.set_tracing(true);
+    const wchar_t text[] = L"<Message/>";
+    int write_result = -1;
+    std::atomic<bool> written{false};
+    std::thread writer([&] {
+        write_result = pipe->write(text, sizeof text, nullptr, INFINITE);
+        written = true;
+    });
+    DWORD length = 0;
+    ASSERT_EQ(pipe_ok, pipe->wait_for_record(5000, &length));
+    EXPECT_EQ(sizeof text, length);
+    wchar_t copy[32] = {};
+    bool cut = true;
+    EXPECT_EQ(sizeof text, pipe->take_record(copy, sizeof copy, &cut));
+    EXPECT_FALSE(cut);
+    EXPECT_STREQ(text, copy);
+    Sleep(100);
+    EXPECT_FALSE(written) << "the writer went on before the monitor acknowledged";
+    pipe->acknowledge();
+    writer.join();
+    EXPECT_EQ(pipe_ok, write_result);
+}
+
+TEST_F(TraceTransport, WriterStopsWaitingForASlowMonitorWhenTracingIsSwitchedOff)
+{
+    status.set_flag(status_monitor_at, 1);
+    status.set_tracing(true);
+    clock_type::time_point finished;
+    int result = -1;
+    std::thread writer([&] {
+        result = pipe->write(L"x", 4, nullptr, INFINITE);
+        finished = clock_type::now();
+    });
+    Sleep(700);
+    const auto off = clock_type::now();
+    status.set_tracing(false);
+    writer.join();
+    EXPECT_EQ(pipe_ok, result);
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(finished - off);
+    EXPECT_LT(waited.count(), 800) << "500 ms steps, plus slack for a loaded machine";
+}

@@ -1,0 +1,19 @@
+#pragma once
+// One trace record (the XML text of the trace pipe) as one readable line.
+#include <string>
+#include <string_view>
+
+namespace iomonitor {
+
+struct record_summary {
+    std::wstring kind;         // "Method_Enter", "Method_Exit", "Method_Error"
+    std::wstring method;       // "IMessage::Write"
+    std::wstring process_id;
+    std::wstring line;         // the readable form, without a line break
+};
+
+// Reads the record's attributes and parameters; an unreadable record gives its raw text as the
+// line and an empty kind.
+record_summary summarize_record(std::wstring_view xml);
+
+}  // namespace iomonitor

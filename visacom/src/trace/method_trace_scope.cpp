@@ -1,0 +1,128 @@
+#include "method_trace_scope.h"
+
+#include <cstring>
+
+#include "trace_layer.h"
+#include "trace_message.h"
+#include "trace_pipe.h"
+
+namespace mrv {
+
+namespace {
+
+// Whether a record made now would be written; the first call makes the process's trace pipe.
+bool records_go_out() noexcept
+{
+    return trace::process_trace_pipe() && trace::trace_records_wanted();
+}
+
+// The internal array type of an array code: bytes shown in hexadecimal, or 16-, 32- or 64-bit
+// elements; 0 for a code that is not an array.
+VARTYPE array_type(VARTYPE code) noexcept
+{
+    switch (code) {
+    case VT_SAFEARRAY: case VT_ARRAY | VT_UI1: case 0x8001: return 0x2100;
+    case 0x8002: return 0x2200;
+    case 0x8003: return 0x2400;
+    case 0x8004: return 0x2800;
+    default: return 0;
+    }
+}
+
+// The VARIANT of one argument, read through its value pointer by its type code. The VARIANT
+// borrows what it refers to and is never cleared.
+VARIANT argument_value(const TraceParam& p, bool exit_pass) noexcept
+{
+    VARIANT v;
+    VariantInit(&v);
+    if (const VARTYPE array = array_type(p.type)) {
+        if (!exit_pass && p.out) {
+            // The out array does not exist yet: show where it will go.
+            V_VT(&v) = VT_UNKNOWN;
+            V_UNKNOWN(&v) = static_cast<IUnknown*>(const_cast<void*>(p.value));
+        } else {
+            V_VT(&v) = array;
+            std::memcpy(&V_ARRAY(&v), p.value, sizeof(SAFEARRAY*));
+        }
+        return v;
+    }
+    V_VT(&v) = p.type;
+    switch (p.type) {
+    case 2: case 11:
+        std::memcpy(&V_I2(&v), p.value, 2);
+        break;
+    case 3: case 19:
+        std::memcpy(&V_I4(&v), p.value, 4);
+        break;
+    case 16: case 17:
+        std::memcpy(&V_UI1(&v), p.value, 1);
+        break;
+    case 12: case 13:
+        V_BYREF(&v) = const_cast<void*>(p.value);
+        break;
+    default:
+        std::memcpy(&V_I8(&v), p.value, 8);
+        break;
+    }
+    return v;
+}
+
+}  // namespace
+
+MethodTraceScope::MethodTraceScope(trace::trace_layer& layer, const char* interface_name,
+                                   const char* method_name, TraceParams params) noexcept
+    : layer_(&layer)
+{
+    for (const TraceParam& p : params)
+        if (param_count_ < kMaxParams)
+            params_[param_count_++] = p;
+    if (!layer.enabled())
+        return;
+    try {
+        if (records_go_out()) {
+            auto record = layer.CreateEnterMessage(interface_name, method_name);
+            if (!record)
+                return;
+            add_parameters(*record, false);
+            record->Send(result_);
+            start_time_ = record->GetStartTime();
+        } else if (!layer.registered()) {
+            return;
+        }
+    } catch (...) {
+        return;
+    }
+    enter_result_ = S_OK;
+    interface_name_ = interface_name;
+    method_name_ = method_name;
+}
+
+void MethodTraceScope::add_parameters(trace::CTraceEncoder& record, bool exit_pass) const noexcept
+{
+    for (std::size_t i = 0; i < param_count_; ++i) {
+        const TraceParam& p = params_[i];
+        if (!p.value)
+            record.AddEmptyParameter(p.name, true, p.out, p.type);
+        else
+            record.AddParameter(p.name, true, p.out, false, argument_value(p, exit_pass));
+    }
+}
+
+void MethodTraceScope::finish() noexcept
+{
+    if (finished_)
+        return;
+    finished_ = true;
+    if (FAILED(enter_result_) || !records_go_out())
+        return;
+    try {
+        auto record = layer_->CreateExitMessage(interface_name_, method_name_, start_time_);
+        if (!record)
+            return;
+        add_parameters(*record, true);
+        record->Send(result_);
+    } catch (...) {
+    }
+}
+
+}  // namespace mrv
