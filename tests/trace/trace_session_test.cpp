@@ -147,6 +147,10 @@ TEST_F(TraceSession, IoMonitorShowsAClientsCalls)
     dir.resize(dir.find_last_of(L'\\') + 1);
     const std::wstring out = dir + L"iomonitor_test_output.txt";
     DeleteFileW(out.c_str());
+    // The monitor opens the existing status block without resetting it.
+    auto& status = trace::shared_trace_status();
+    status.start();
+    status.set_array_byte_limit(48);
     std::wstring command = L"\"" + dir + L"iomonitor.exe\" --count 2 --seconds 60 --pid " +
                            std::to_wstring(GetCurrentProcessId()) + L" --out \"" + out + L"\"";
     STARTUPINFOW si{};
@@ -154,8 +158,6 @@ TEST_F(TraceSession, IoMonitorShowsAClientsCalls)
     PROCESS_INFORMATION pi{};
     ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                nullptr, &si, &pi));
-    auto& status = trace::shared_trace_status();
-    status.start();
     for (int i = 0; i < 200 && !(status.monitor_reads() && status.tracing_enabled()); ++i)
         Sleep(50);
     ASSERT_TRUE(status.tracing_enabled()) << "iomonitor did not switch tracing on";
@@ -171,6 +173,8 @@ TEST_F(TraceSession, IoMonitorShowsAClientsCalls)
     EXPECT_EQ(0u, code);
     EXPECT_FALSE(status.tracing_enabled()) << "iomonitor leaves tracing off";
     EXPECT_FALSE(status.monitor_reads());
+    EXPECT_EQ(48, status.array_byte_limit());
+    status.set_array_byte_limit(trace::kDefaultArrayByteLimit);
 
     std::ifstream file(out.c_str());
     std::string first, second;

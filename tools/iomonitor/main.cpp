@@ -3,7 +3,7 @@
 // a record count.
 //
 //   iomonitor [--xml] [--out FILE] [--limit BYTES] [--method TEXT] [--pid ID]
-//             [--count N] [--seconds S]
+//             [--count N] [--seconds S] [--force]
 //
 // While it runs, tracing is switched on and the shared trace status says that a monitor reads
 // the trace pipe; on the way out both are switched off again so that no writer waits for it.
@@ -33,18 +33,21 @@ struct options {
     std::wstring pid;
     long count = -1;       // records to show before stopping; -1: no limit
     long seconds = -1;     // -1: no limit
+    bool force = false;    // take over from a monitor that did not clear its flag
 };
 
 constexpr wchar_t kUsage[] =
     L"usage: iomonitor [--xml] [--out FILE] [--limit BYTES] [--method TEXT] [--pid ID]\n"
-    L"                 [--count N] [--seconds S]\n"
+    L"                 [--count N] [--seconds S] [--force]\n"
     L"  --xml       print each record's XML text instead of a readable line\n"
     L"  --out FILE  write the records to FILE instead of the console\n"
     L"  --limit N   bytes of each array argument shown (default 32, -1 for all)\n"
     L"  --method T  only records whose method name contains T (e.g. IMessage::Write)\n"
     L"  --pid ID    only records of that process\n"
     L"  --count N   stop after showing N records\n"
-    L"  --seconds S stop after S seconds\n";
+    L"  --seconds S stop after S seconds\n"
+    L"  --force     start even though the status says another monitor reads (one that ended\n"
+    L"              without clearing its flag)\n";
 
 bool parse(int argc, wchar_t** argv, options& o)
 {
@@ -58,19 +61,24 @@ bool parse(int argc, wchar_t** argv, options& o)
         else if (arg == L"--pid" && has_value) o.pid = argv[++i];
         else if (arg == L"--count" && has_value) o.count = std::wcstol(argv[++i], nullptr, 10);
         else if (arg == L"--seconds" && has_value) o.seconds = std::wcstol(argv[++i], nullptr, 10);
+        else if (arg == L"--force") o.force = true;
         else return false;
     }
     return true;
 }
 
 std::atomic<bool> g_stop{false};
+void release_monitor();
 mrv::trace::trace_pipe* g_pipe = nullptr;
 
-BOOL WINAPI on_console_event(DWORD)
+BOOL WINAPI on_console_event(DWORD event)
 {
     g_stop = true;
     if (g_pipe)
         g_pipe->abort();
+    // Closing the console, logoff and shutdown end the process when this returns.
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+        release_monitor();
     return TRUE;
 }
 
@@ -95,28 +103,30 @@ std::wstring local_time()
     return text;
 }
 
-// Switches tracing on with this monitor as its reader, and off again when it goes.
-class monitor_registration {
-public:
-    explicit monitor_registration(const options& o)
-    {
-        auto& status = shared_trace_status();
-        if (o.set_limit)
-            status.set_array_byte_limit(o.limit);
-        status.set_flag(mrv::trace::status_monitor_at, 1);
-        status.set_flag(mrv::trace::status_records_wanted_at, 1);
-        status.set_tracing(true);
-    }
-    ~monitor_registration()
-    {
-        auto& status = shared_trace_status();
-        status.set_tracing(false);
-        status.set_flag(mrv::trace::status_records_wanted_at, 0);
-        status.set_flag(mrv::trace::status_monitor_at, 0);
-    }
-    monitor_registration(const monitor_registration&) = delete;
-    monitor_registration& operator=(const monitor_registration&) = delete;
-};
+// Switches tracing on with this monitor as its reader; release() switches it off again, once,
+// whether from the end of main or from a console event that ends the process.
+std::atomic<bool> g_registered{false};
+
+void register_monitor(const options& o)
+{
+    auto& status = shared_trace_status();
+    if (o.set_limit)
+        status.set_array_byte_limit(o.limit);
+    status.set_flag(mrv::trace::status_monitor_at, 1);
+    status.set_flag(mrv::trace::status_records_wanted_at, 1);
+    status.set_tracing(true);
+    g_registered = true;
+}
+
+void release_monitor()
+{
+    if (!g_registered.exchange(false))
+        return;
+    auto& status = shared_trace_status();
+    status.set_tracing(false);
+    status.set_flag(mrv::trace::status_records_wanted_at, 0);
+    status.set_flag(mrv::trace::status_monitor_at, 0);
+}
 
 }  // namespace
 
@@ -129,9 +139,9 @@ int wmain(int argc, wchar_t** argv)
     }
     auto& status = shared_trace_status();
     status.start();
-    if (status.monitor_reads()) {
-        std::fputs("iomonitor: another I/O monitor is already reading the trace records.\n",
-                   stderr);
+    if (status.monitor_reads() && !o.force) {
+        std::fputs("iomonitor: another I/O monitor is already reading the trace records "
+                   "(--force takes over from one that has ended).\n", stderr);
         return 2;
     }
     g_pipe = mrv::trace::process_trace_pipe();
@@ -149,7 +159,7 @@ int wmain(int argc, wchar_t** argv)
 
     long shown = 0;
     {
-        monitor_registration registration(o);
+        register_monitor(o);
         std::fprintf(stderr, "iomonitor: watching (Ctrl+C to stop)\n");
         const ULONGLONG deadline = o.seconds < 0 ? 0 : GetTickCount64() + o.seconds * 1000ull;
         std::vector<wchar_t> record(mrv::trace::kPipeCapacity / sizeof(wchar_t) + 1);
@@ -179,6 +189,7 @@ int wmain(int argc, wchar_t** argv)
             std::fflush(out);
             ++shown;
         }
+        release_monitor();
     }
     if (out != stdout)
         std::fclose(out);
