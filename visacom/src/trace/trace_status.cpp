@@ -10,16 +10,26 @@ namespace mrv::trace {
 
 namespace {
 
-// The critical section under which the status opens and closes, made once per process. While
-// it is being made the status guard event exists, which announces the step to anyone checking.
-CRITICAL_SECTION g_status_section;
-std::once_flag g_section_once;
+// The critical section under which the status opens and closes, made once per process (per load
+// of this module) and deleted when the module goes. While it is being made the status guard event
+// exists, which announces the step to anyone checking.
+struct status_section {
+    CRITICAL_SECTION cs{};
+    std::once_flag made;
+    bool ready = false;
+    ~status_section()
+    {
+        if (ready)
+            DeleteCriticalSection(&cs);
+    }
+} g_status_section;
 
 void init_status_section()
 {
-    std::call_once(g_section_once, [] {
+    std::call_once(g_status_section.made, [] {
         HANDLE guard = CreateEventA(nullptr, TRUE, FALSE, kStatusGuardName);
-        InitializeCriticalSection(&g_status_section);
+        InitializeCriticalSection(&g_status_section.cs);
+        g_status_section.ready = true;
         if (guard)
             CloseHandle(guard);
     });
@@ -27,8 +37,8 @@ void init_status_section()
 
 class section_lock {
 public:
-    section_lock() { EnterCriticalSection(&g_status_section); }
-    ~section_lock() { LeaveCriticalSection(&g_status_section); }
+    section_lock() { EnterCriticalSection(&g_status_section.cs); }
+    ~section_lock() { LeaveCriticalSection(&g_status_section.cs); }
     section_lock(const section_lock&) = delete;
     section_lock& operator=(const section_lock&) = delete;
 };
