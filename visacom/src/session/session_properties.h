@@ -5,7 +5,6 @@
 #include <visa.h>
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "com/ansi_text.h"
@@ -189,22 +188,15 @@ STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_Timeout(long pVal)
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_LastStatus(long* pVal)
 {
-    std::optional<MethodTraceScope> scope;
-    // The scope records through the session's trace layer, when the session class has one.
-    const auto open_scope = [&](auto&... layer) {
-        scope.emplace(layer..., "IVisaSession", "get_LastStatus",
-                      TraceParams{out_param("*pVal", VT_I4, pVal)});
-    };
-    if constexpr (requires(T& t) { t.trace_layer(); })
-        open_scope(session().trace_layer());
-    else
-        open_scope();
+    // Outside the frame: no lock, no open check, but traced like the framed methods.
+    MethodTraceScope scope(session().trace_layer(), "IVisaSession", "get_LastStatus",
+                           TraceParams{out_param("*pVal", VT_I4, pVal)});
     const HRESULT status = last_status_;
     const HRESULT hr = method_boundary(session_detail::last_status_policy, [&] {
         check_out_pointer(pVal);
         *pVal = status;
     });
-    scope->set_result(hr);
+    scope.set_result(hr);
     return hr;
 }
 
