@@ -5,15 +5,19 @@
 #include "trace_layer.h"
 #include "trace_message.h"
 #include "trace_pipe.h"
+#include "trace_status.h"
 
 namespace mrv {
 
 namespace {
 
-// Whether a record made now would be written; the first call makes the process's trace pipe.
+// Whether a record made now would be written. The two flag reads come first, so that a call
+// nobody watches reads shared memory only; the first record that goes out makes the process's
+// trace pipe (a failed try is repeated by the next one).
 bool records_go_out() noexcept
 {
-    return trace::process_trace_pipe() && trace::trace_records_wanted();
+    trace::trace_status& status = trace::shared_trace_status();
+    return status.tracing_enabled() && status.records_wanted() && trace::process_trace_pipe();
 }
 
 // The internal array type of an array code: bytes shown in hexadecimal, or 16-, 32- or 64-bit
@@ -73,6 +77,8 @@ MethodTraceScope::MethodTraceScope(trace::trace_layer& layer, const char* interf
                                    const char* method_name, TraceParams params) noexcept
     : layer_(&layer)
 {
+    if constexpr (!trace::kTracingCompiledIn)
+        return;
     for (const TraceParam& p : params)
         if (param_count_ < kMaxParams)
             params_[param_count_++] = p;

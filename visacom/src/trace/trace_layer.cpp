@@ -35,6 +35,8 @@ trace_layer::~trace_layer()
 
 void trace_layer::Register(const std::string& resource_name) noexcept
 {
+    if constexpr (!kTracingCompiledIn)
+        return;
     std::lock_guard guard(g_trace_lock);
     if (registered_)
         return;

@@ -11,6 +11,15 @@
 
 namespace mrv::trace {
 
+// Tracing is part of every shipped build. A copy of the server built with MRV_TRACING_COMPILED_OUT
+// (for the benchmark only) never registers its sessions and opens no trace scope, so the cost of
+// the trace layer can be measured against the same code without it.
+#ifdef MRV_TRACING_COMPILED_OUT
+inline constexpr bool kTracingCompiledIn = false;
+#else
+inline constexpr bool kTracingCompiledIn = true;
+#endif
+
 class CTraceEngine {
 public:
     virtual ~CTraceEngine() = default;
