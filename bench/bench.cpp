@@ -118,7 +118,7 @@ void measure_tracing_cost(const thin_calls& traced, int rounds, int calls)
     std::printf("\nbench: the server with no monitor reading vs the same server with tracing "
                 "compiled out\n\n");
     if (mrv::trace::shared_trace_status().tracing_enabled())
-        std::printf("(tracing is on: a monitor is reading, the first column includes its records)\n");
+        std::printf("(tracing is on: a monitor reads, the first column includes its records)\n");
     bench::server_module module(bench::program_directory() + L"bench\\MrvRS232_untraced.dll");
     if (!module.loaded()) {
         fail("loading bench\\MrvRS232_untraced.dll", static_cast<long>(GetLastError()));
@@ -130,8 +130,8 @@ void measure_tracing_cost(const thin_calls& traced, int rounds, int calls)
         fail("the session of MrvRS232_untraced.dll", hr);
         return;
     }
-    std::printf("%-34s %-18s %12s %12s  %6s\n", "server (traced, no monitor)", "same, untraced", "traced",
-                "untraced", "ratio");
+    std::printf("%-34s %-18s %12s %12s  %6s\n", "server (traced, no monitor)", "same, untraced",
+                "traced", "untraced", "ratio");
     report("ISerial::get_BaudRate", "untraced copy",
            bench::compare_calls(
                rounds, calls, [&] { return traced.baud_rate(); },

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Builds the server and the benchmark, registers the server in the build's Wine prefix and runs
-# bench.exe, which prints the same work measured through the server and directly on the VISA
-# library side by side. BUILD_DIR selects an already configured build directory (default: build,
-# configured with the mingw preset when needed).
+# Builds the server, its copy with tracing compiled out and the benchmark, registers the server
+# in the build's Wine prefix and runs bench.exe, which prints the same work measured through the
+# server and directly on the VISA library side by side, the server against its untraced copy,
+# and the thin calls while iomonitor.exe reads every record. BUILD_DIR selects an already
+# configured build directory (default: build, configured with the mingw preset when needed).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${BUILD_DIR:-build}"
 if [ ! -f "$build/build.ninja" ]; then
     cmake --preset mingw >/dev/null
 fi
-cmake --build "$build" --target bench
+cmake --build "$build" --target bench MrvRS232_untraced
 windows_path() { echo "Z:$(cd "$(dirname "$1")" && pwd | tr / '\\')\\$(basename "$1")"; }
 stop() {
     if [ -x "$build/nko-server" ]; then "$build/nko-server" stop >/dev/null 2>&1 || true; fi

@@ -47,8 +47,9 @@ TEST(TraceScope, NoRecordIsMadeWhileNobodyWatches)
     ASSERT_FALSE(trace::shared_trace_status().tracing_enabled());
     long count = 5, result = 0;
     {
-        MethodTraceScope scope(layer, "IMessage", "Get",
-                               {in_param("count", VT_I4, count), out_param("*pVal", VT_I4, &result)});
+        MethodTraceScope scope(
+            layer, "IMessage", "Get",
+            {in_param("count", VT_I4, count), out_param("*pVal", VT_I4, &result)});
         result = 6;
         scope.set_result(S_OK);
     }
@@ -70,11 +71,13 @@ TEST(TraceScope, RecordsCarryInValuesAtEntryAndOutValuesAtExit)
         }
         const auto records = monitor.records();
         ASSERT_EQ(2u, records.size());
-        EXPECT_TRUE(contains(records[0], L"Method_Enter MethodName=\"IMessage::Get\"")) << records[0];
+        EXPECT_TRUE(contains(records[0], L"Method_Enter MethodName=\"IMessage::Get\""))
+            << records[0];
         EXPECT_TRUE(contains(records[0], L"Name=\"count\"")) << records[0];
         EXPECT_TRUE(contains(records[0], L"<Element Value=\"5\"/>")) << records[0];
         EXPECT_TRUE(contains(records[0], L"<Element Value=\"1\"/>")) << records[0];
-        EXPECT_TRUE(contains(records[1], L"Method_Exit MethodName=\"IMessage::Get\"")) << records[1];
+        EXPECT_TRUE(contains(records[1], L"Method_Exit MethodName=\"IMessage::Get\""))
+            << records[1];
         EXPECT_FALSE(contains(records[1], L"Name=\"count\"")) << records[1];
         EXPECT_TRUE(contains(records[1], L"<Element Value=\"7\"/>")) << records[1];
     }
