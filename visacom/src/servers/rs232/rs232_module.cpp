@@ -98,15 +98,23 @@ HRESULT can_unload_now() noexcept
     return module_lock_count() == 0 ? S_OK : S_FALSE;
 }
 
+// Runs every class's registry script; the first failure ends it.
+static HRESULT update_class_keys(registry_action action) noexcept
+{
+    for (object_map_entry& entry : object_map()) {
+        HRESULT hr = entry.update_registry(action);
+        if (FAILED(hr))
+            return hr;
+    }
+    return S_OK;
+}
+
 // Registration writes each class's keys (the classes have no component categories), then
 // registers the embedded type library. The first failure ends it; nothing is rolled back.
 HRESULT register_server() noexcept
 {
-    for (object_map_entry& entry : object_map()) {
-        HRESULT hr = entry.update_registry(registry_action::register_keys);
-        if (FAILED(hr))
-            return hr;
-    }
+    if (HRESULT hr = update_class_keys(registry_action::register_keys); FAILED(hr))
+        return hr;
     try {
         com_ptr<ITypeLib> lib;
         HRESULT hr = load_type_library(lib);
@@ -121,11 +129,8 @@ HRESULT register_server() noexcept
 
 HRESULT unregister_server() noexcept
 {
-    for (object_map_entry& entry : object_map()) {
-        HRESULT hr = entry.update_registry(registry_action::unregister_keys);
-        if (FAILED(hr))
-            return hr;
-    }
+    if (HRESULT hr = update_class_keys(registry_action::unregister_keys); FAILED(hr))
+        return hr;
     try {
         com_ptr<ITypeLib> lib;
         HRESULT hr = load_type_library(lib);
