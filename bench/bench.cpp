@@ -84,8 +84,8 @@ void report(const char* server, const char* direct, bench::side_by_side t, ViUIn
     } else {
         const double server_rate = bytes / t.server / 1e6, direct_rate = bytes / t.direct / 1e6;
         const double share = server_rate / direct_rate;
-        std::printf("%-34s %-18s %7.1f MB/s %7.1f MB/s  %5.1f%%  %s\n", server, direct,
-                    server_rate, direct_rate, share * 100,
+        std::printf("%-34s %-18s %7.1f MB/s %7.1f MB/s  %5.1f%%  %s\n", server, direct, server_rate,
+                    direct_rate, share * 100,
                     share >= kTransferTarget ? "ok (>= 90%)" : "MISSED (< 90%)");
     }
 }
@@ -139,8 +139,7 @@ void measure_tracing_cost(const thin_calls& traced, int rounds, int calls)
            0, kTracingTarget);
     report("IVisaSession::put_Timeout", "untraced copy",
            bench::compare_calls(
-               rounds, calls, [&] { return traced.timeout(); },
-               [&] { return untraced.timeout(); }),
+               rounds, calls, [&] { return traced.timeout(); }, [&] { return untraced.timeout(); }),
            0, kTracingTarget);
     untraced.session->Close();
 }
@@ -213,16 +212,18 @@ int run()
     // Thin property reads.
     long baud = 0;
     ViUInt32 direct_baud = 0;
-    report("ISerial::get_BaudRate", "viGetAttribute",
-           bench::compare_calls(
-               rounds, calls, [&] { return serial->get_BaudRate(&baud) == S_OK; },
-               [&] { return visa.get_attribute(vi, VI_ATTR_ASRL_BAUD, &direct_baud) == VI_SUCCESS; }));
+    report(
+        "ISerial::get_BaudRate", "viGetAttribute",
+        bench::compare_calls(
+            rounds, calls, [&] { return serial->get_BaudRate(&baud) == S_OK; },
+            [&] { return visa.get_attribute(vi, VI_ATTR_ASRL_BAUD, &direct_baud) == VI_SUCCESS; }));
     BYTE term = 0;
     ViUInt8 direct_term = 0;
-    report("IBaseMessage::get_TerminationChar", "viGetAttribute",
-           bench::compare_calls(
-               rounds, calls, [&] { return message->get_TerminationCharacter(&term) == S_OK; },
-               [&] { return visa.get_attribute(vi, VI_ATTR_TERMCHAR, &direct_term) == VI_SUCCESS; }));
+    report(
+        "IBaseMessage::get_TerminationChar", "viGetAttribute",
+        bench::compare_calls(
+            rounds, calls, [&] { return message->get_TerminationCharacter(&term) == S_OK; },
+            [&] { return visa.get_attribute(vi, VI_ATTR_TERMCHAR, &direct_term) == VI_SUCCESS; }));
 
     // Setters.
     report("IVisaSession::put_Timeout", "viSetAttribute",

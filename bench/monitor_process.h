@@ -18,8 +18,8 @@ public:
     {
         DeleteFileW(out_file.c_str());
         std::wstring command = L"\"" + exe + L"\" --seconds " + std::to_wstring(seconds) +
-                               L" --pid " + std::to_wstring(GetCurrentProcessId()) +
-                               L" --out \"" + out_file + L"\"";
+                               L" --pid " + std::to_wstring(GetCurrentProcessId()) + L" --out \"" +
+                               out_file + L"\"";
         STARTUPINFOW si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};

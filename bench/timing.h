@@ -51,8 +51,7 @@ side_by_side compare_calls(int rounds, int calls, Server&& server, Direct&& dire
 
 // Long transfers: `prepare` runs before each one, outside the measured time.
 template <class Prepare, class Server, class Direct>
-side_by_side compare_transfers(int repetitions, Prepare&& prepare, Server&& server,
-                               Direct&& direct)
+side_by_side compare_transfers(int repetitions, Prepare&& prepare, Server&& server, Direct&& direct)
 {
     side_by_side r;
     const auto once = [&prepare](auto& work, double& best) {

@@ -23,10 +23,26 @@ struct asrl_session {
     I* get() const;
 };
 
-template <> inline IVisaSession* asrl_session::get<IVisaSession>() const { return visa.get(); }
-template <> inline IBaseMessage* asrl_session::get<IBaseMessage>() const { return base.get(); }
-template <> inline IMessage* asrl_session::get<IMessage>() const { return message.get(); }
-template <> inline ISerial* asrl_session::get<ISerial>() const { return serial.get(); }
+template <>
+inline IVisaSession* asrl_session::get<IVisaSession>() const
+{
+    return visa.get();
+}
+template <>
+inline IBaseMessage* asrl_session::get<IBaseMessage>() const
+{
+    return base.get();
+}
+template <>
+inline IMessage* asrl_session::get<IMessage>() const
+{
+    return message.get();
+}
+template <>
+inline ISerial* asrl_session::get<ISerial>() const
+{
+    return serial.get();
+}
 
 inline constexpr wchar_t session_prog_id[] = L"MorvaneRS232.RS232Svr";
 

@@ -28,27 +28,26 @@ struct command {
 const command command_table[] = {
     {L"write", L"write TEXT", L"send TEXT (escapes \\n \\r \\t \\\\ \\xHH) with WriteString",
      write_command},
-    {L"read", L"read [N]", L"read up to N characters (default 1024) with ReadString",
-     read_command},
+    {L"read", L"read [N]", L"read up to N characters (default 1024) with ReadString", read_command},
     {L"query", L"query TEXT", L"write TEXT, then read the answer", query_command},
     {L"writebytes", L"writebytes TEXT", L"send the bytes of TEXT (\\xHH for any byte) with Write",
      writebytes_command},
     {L"readbytes", L"readbytes [N]", L"read up to N bytes (default 1024) with Read, in hex",
      readbytes_command},
-    {L"show", L"show [NAME]", L"show the settings and properties (or one of them)",
-     show_command},
+    {L"show", L"show [NAME]", L"show the settings and properties (or one of them)", show_command},
     {L"set", L"set NAME VALUE", L"change a setting; \"show\" lists the names", set_command},
     {L"timeout", L"timeout [MS]", L"show or set the I/O time-out", timeout_command},
-    {L"lock", L"lock [exclusive|shared] [MS] [KEY]", L"lock the resource (LockRsrc)",
-     lock_command},
+    {L"lock", L"lock [exclusive|shared] [MS] [KEY]", L"lock the resource (LockRsrc)", lock_command},
     {L"unlock", L"unlock", L"release the lock (UnlockRsrc)", unlock_command},
     {L"stb", L"stb", L"read the status byte (ReadSTB)", stb_command},
     {L"clear", L"clear", L"clear the device (Clear)", clear_command},
     {L"trigger", L"trigger", L"send a software trigger (AssertTrigger)", trigger_command},
     {L"flush", L"flush [in|out|both] [discard]",
      L"flush the port's buffers (default both, written out)", flush_command},
-    {L"attr", L"attr ID [VALUE]", L"read or set a VISA attribute by number (GetAttribute, "
-     L"SetAttribute)", attr_command},
+    {L"attr", L"attr ID [VALUE]",
+     L"read or set a VISA attribute by number (GetAttribute, "
+     L"SetAttribute)",
+     attr_command},
     {L"help", L"help", L"this list", help_command},
     {L"quit", L"quit", L"end the session (also: exit)", quit_command},
     {L"exit", nullptr, nullptr, quit_command},
@@ -71,13 +70,16 @@ bool help_command(command_context& ctx, std::wstring_view)
 bool run_command(command_context& ctx, std::wstring_view line)
 {
     std::size_t i = 0;
-    while (i < line.size() && is_blank(line[i])) ++i;
+    while (i < line.size() && is_blank(line[i]))
+        ++i;
     std::size_t end = i;
-    while (end < line.size() && !is_blank(line[end])) ++end;
+    while (end < line.size() && !is_blank(line[end]))
+        ++end;
     const std::wstring_view name = line.substr(i, end - i);
     if (name.empty())
         return true;
-    while (end < line.size() && is_blank(line[end])) ++end;
+    while (end < line.size() && is_blank(line[end]))
+        ++end;
     const std::wstring_view args = line.substr(end);
     for (const auto& c : command_table)
         if (same_word(c.name, name))

@@ -16,8 +16,8 @@ std::wstring from_utf8(std::string_view bytes)
 {
     if (bytes.empty())
         return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                      nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     std::wstring text(static_cast<std::size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), n);
     return text;
@@ -36,12 +36,9 @@ std::string to_utf8(std::wstring_view text)
 }
 
 console_io::console_io()
-    : in_(GetStdHandle(STD_INPUT_HANDLE)),
-      out_(GetStdHandle(STD_OUTPUT_HANDLE)),
-      input_is_console_(is_console(in_)),
-      output_is_console_(is_console(out_))
-{
-}
+    : in_(GetStdHandle(STD_INPUT_HANDLE)), out_(GetStdHandle(STD_OUTPUT_HANDLE)),
+      input_is_console_(is_console(in_)), output_is_console_(is_console(out_))
+{}
 
 void console_io::write(std::wstring_view text)
 {

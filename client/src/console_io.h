@@ -16,7 +16,11 @@ public:
     console_io& operator=(const console_io&) = delete;
 
     void write(std::wstring_view text);
-    void line(std::wstring_view text) { write(text); write(L"\n"); }
+    void line(std::wstring_view text)
+    {
+        write(text);
+        write(L"\n");
+    }
     // One line of input without its line end; false at the end of input.
     bool read_line(std::wstring& text);
     // Input is typed by a person (so it is not echoed and a prompt is shown).

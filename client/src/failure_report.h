@@ -11,7 +11,7 @@
 
 namespace asrlcon {
 
-std::wstring hex32(unsigned long value);   // "0x8004000E"
+std::wstring hex32(unsigned long value);  // "0x8004000E"
 
 void report_failure(console_io& io, std::wstring_view what, HRESULT hr);
 

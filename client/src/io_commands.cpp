@@ -24,7 +24,11 @@ public:
         if (sa_ && FAILED(SafeArrayAccessData(sa_, &data_)))
             sa_ = nullptr;
     }
-    ~safearray_data() { if (sa_) SafeArrayUnaccessData(sa_); }
+    ~safearray_data()
+    {
+        if (sa_)
+            SafeArrayUnaccessData(sa_);
+    }
     safearray_data(const safearray_data&) = delete;
     safearray_data& operator=(const safearray_data&) = delete;
     unsigned char* bytes() { return sa_ ? static_cast<unsigned char*>(data_) : nullptr; }
@@ -148,9 +152,8 @@ bool readbytes_command(command_context& ctx, std::wstring_view args)
     if (!count)
         return false;
     mrv::safearray buffer;
-    const HRESULT hr = checked_call(ctx.io, L"Read", [&] {
-        return ctx.session.message->Read(*count, buffer.put());
-    });
+    const HRESULT hr = checked_call(
+        ctx.io, L"Read", [&] { return ctx.session.message->Read(*count, buffer.put()); });
     if (FAILED(hr))
         return false;
     const long n = element_count(buffer.get());

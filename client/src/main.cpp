@@ -19,7 +19,11 @@ enum exit_code : int { all_succeeded = 0, something_failed = 1, bad_command_line
 class com_apartment {
 public:
     com_apartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~com_apartment() { if (SUCCEEDED(hr_)) CoUninitialize(); }
+    ~com_apartment()
+    {
+        if (SUCCEEDED(hr_))
+            CoUninitialize();
+    }
     com_apartment(const com_apartment&) = delete;
     com_apartment& operator=(const com_apartment&) = delete;
     HRESULT result() const { return hr_; }
@@ -42,7 +46,8 @@ bool run_commands(console_io& io, const asrl_session& session, const client_opti
     if (!options.commands.empty()) {
         for (const auto& line : options.commands) {
             run(line);
-            if (ctx.quit) break;
+            if (ctx.quit)
+                break;
         }
         return ok;
     }

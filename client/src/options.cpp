@@ -57,13 +57,19 @@ parse_result parse_options(int argc, wchar_t** argv)
             for (++i; i < argc; ++i)
                 o.commands.emplace_back(argv[i]);
         } else if (arg == L"-c") {
-            if (auto v = value()) o.commands.emplace_back(v);
+            if (auto v = value())
+                o.commands.emplace_back(v);
         } else if (arg == L"-r" || arg == L"--resource") {
-            if (auto v = value()) { o.resource = v; resource_given = true; }
+            if (auto v = value()) {
+                o.resource = v;
+                resource_given = true;
+            }
         } else if (arg == L"--options") {
-            if (auto v = value()) o.option_string = v;
+            if (auto v = value())
+                o.option_string = v;
         } else if (arg == L"--sim") {
-            if (auto v = value()) o.sim_file = v;
+            if (auto v = value())
+                o.sim_file = v;
         } else if (arg == L"--exclusive") {
             o.access_mode |= EXCLUSIVE_LOCK;
         } else if (arg == L"--load-config") {

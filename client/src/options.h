@@ -8,11 +8,11 @@ namespace asrlcon {
 
 struct client_options {
     std::wstring resource = L"ASRL1::INSTR";
-    std::wstring option_string;              // handed to Init as it is
-    std::optional<std::wstring> sim_file;    // selected through IControlSimulation before Init
-    long access_mode = 0;                    // Init's mode: NO_LOCK, EXCLUSIVE_LOCK | LOAD_CONFIG
-    long open_timeout = 2000;                // Init's time-out, ms
-    std::vector<std::wstring> commands;      // -c and after "--"; none: read them from stdin
+    std::wstring option_string;            // handed to Init as it is
+    std::optional<std::wstring> sim_file;  // selected through IControlSimulation before Init
+    long access_mode = 0;                  // Init's mode: NO_LOCK, EXCLUSIVE_LOCK | LOAD_CONFIG
+    long open_timeout = 2000;              // Init's time-out, ms
+    std::vector<std::wstring> commands;    // -c and after "--"; none: read them from stdin
     bool show_usage = false;
 };
 

@@ -29,8 +29,8 @@ bool show_setting(command_context& ctx, const setting& s)
     long value = 0;
     SetErrorInfo(0, nullptr);
     const HRESULT hr = s.get(ctx.session, value);
-    ctx.io.line(padded(s.name) + (FAILED(hr) ? L"error: " + failure_summary(hr)
-                                             : format_setting_value(s, value)));
+    ctx.io.line(padded(s.name) +
+                (FAILED(hr) ? L"error: " + failure_summary(hr) : format_setting_value(s, value)));
     return SUCCEEDED(hr);
 }
 
@@ -120,10 +120,18 @@ bool lock_command(command_context& ctx, std::wstring_view args)
     mrv::bstr key;
     const auto w = words(args);
     std::size_t i = 0;
-    if (i < w.size() && same_word(w[i], L"exclusive")) { type = EXCLUSIVE_LOCK; ++i; }
-    else if (i < w.size() && same_word(w[i], L"shared")) { type = SHARED_LOCK; ++i; }
+    if (i < w.size() && same_word(w[i], L"exclusive")) {
+        type = EXCLUSIVE_LOCK;
+        ++i;
+    } else if (i < w.size() && same_word(w[i], L"shared")) {
+        type = SHARED_LOCK;
+        ++i;
+    }
     if (i < w.size()) {
-        if (auto ms = parse_number(w[i])) { timeout = *ms; ++i; }
+        if (auto ms = parse_number(w[i])) {
+            timeout = *ms;
+            ++i;
+        }
     }
     if (i < w.size())
         key.reset(SysAllocString(w[i++].c_str()));
@@ -179,10 +187,14 @@ bool flush_command(command_context& ctx, std::wstring_view args)
     BufferMask mask = IO_IN_AND_OUT_BUFS;
     VARIANT_BOOL discard = VARIANT_FALSE;
     for (const auto& w : words(args)) {
-        if (same_word(w, L"in")) mask = IO_IN_BUF;
-        else if (same_word(w, L"out")) mask = IO_OUT_BUF;
-        else if (same_word(w, L"both")) mask = IO_IN_AND_OUT_BUFS;
-        else if (same_word(w, L"discard")) discard = VARIANT_TRUE;
+        if (same_word(w, L"in"))
+            mask = IO_IN_BUF;
+        else if (same_word(w, L"out"))
+            mask = IO_OUT_BUF;
+        else if (same_word(w, L"both"))
+            mask = IO_IN_AND_OUT_BUFS;
+        else if (same_word(w, L"discard"))
+            discard = VARIANT_TRUE;
         else {
             report_usage(ctx.io, L"flush", L"usage: flush [in|out|both] [discard]");
             return false;

@@ -49,35 +49,44 @@ HRESULT get_text(const asrl_session& s, std::wstring& out)
     return hr;
 }
 
-constexpr named_value parity_names[] = {{L"none", ASRL_PAR_NONE}, {L"odd", ASRL_PAR_ODD},
-    {L"even", ASRL_PAR_EVEN}, {L"mark", ASRL_PAR_MARK}, {L"space", ASRL_PAR_SPACE}};
-constexpr named_value stop_bit_names[] = {{L"1", ASRL_STOP_ONE}, {L"1.5", ASRL_STOP_ONE5},
-    {L"2", ASRL_STOP_TWO}};
+constexpr named_value parity_names[] = {{L"none", ASRL_PAR_NONE},
+                                        {L"odd", ASRL_PAR_ODD},
+                                        {L"even", ASRL_PAR_EVEN},
+                                        {L"mark", ASRL_PAR_MARK},
+                                        {L"space", ASRL_PAR_SPACE}};
+constexpr named_value stop_bit_names[] = {
+    {L"1", ASRL_STOP_ONE}, {L"1.5", ASRL_STOP_ONE5}, {L"2", ASRL_STOP_TWO}};
 constexpr named_value flow_names[] = {{L"none", ASRL_FLOW_NONE},
-    {L"xonxoff", ASRL_FLOW_XON_XOFF}, {L"rtscts", ASRL_FLOW_RTS_CTS},
-    {L"dtrdsr", ASRL_FLOW_DTR_DSR}};
-constexpr named_value end_names[] = {{L"none", ASRL_END_NONE}, {L"lastbit", ASRL_END_LAST_BIT},
-    {L"termchar", ASRL_END_TERMCHAR}, {L"break", ASRL_END_BREAK}};
+                                      {L"xonxoff", ASRL_FLOW_XON_XOFF},
+                                      {L"rtscts", ASRL_FLOW_RTS_CTS},
+                                      {L"dtrdsr", ASRL_FLOW_DTR_DSR}};
+constexpr named_value end_names[] = {{L"none", ASRL_END_NONE},
+                                     {L"lastbit", ASRL_END_LAST_BIT},
+                                     {L"termchar", ASRL_END_TERMCHAR},
+                                     {L"break", ASRL_END_BREAK}};
 constexpr named_value line_names[] = {{L"on", ASRL_STATE_ASSERTED},
-    {L"off", ASRL_STATE_UNASSERTED}, {L"unknown", ASRL_STATE_UNKNOWN},
-    {L"asserted", ASRL_STATE_ASSERTED}, {L"unasserted", ASRL_STATE_UNASSERTED}};
-constexpr named_value protocol_names[] = {{L"normal", IO_NORMAL}, {L"fdc", IO_FDC},
-    {L"hs488", IO_HS488}, {L"4882strs", IO_PROT_4882_STRS}, {L"usbtmc", IO_USBTMC_VENDOR}};
-constexpr named_value lock_names[] = {{L"none", NO_LOCK}, {L"exclusive", EXCLUSIVE_LOCK},
-    {L"shared", SHARED_LOCK}};
+                                      {L"off", ASRL_STATE_UNASSERTED},
+                                      {L"unknown", ASRL_STATE_UNKNOWN},
+                                      {L"asserted", ASRL_STATE_ASSERTED},
+                                      {L"unasserted", ASRL_STATE_UNASSERTED}};
+constexpr named_value protocol_names[] = {{L"normal", IO_NORMAL},
+                                          {L"fdc", IO_FDC},
+                                          {L"hs488", IO_HS488},
+                                          {L"4882strs", IO_PROT_4882_STRS},
+                                          {L"usbtmc", IO_USBTMC_VENDOR}};
+constexpr named_value lock_names[] = {
+    {L"none", NO_LOCK}, {L"exclusive", EXCLUSIVE_LOCK}, {L"shared", SHARED_LOCK}};
 
 using k = value_kind;
 
 // A row of the table: the accessors named once, by member.
 template <auto Get, auto Put>
-constexpr setting rw(const wchar_t* name, value_kind kind,
-                     std::span<const named_value> names = {})
+constexpr setting rw(const wchar_t* name, value_kind kind, std::span<const named_value> names = {})
 {
     return {name, kind, names, &get_value<Get>, &put_value<Put>};
 }
 template <auto Get>
-constexpr setting ro(const wchar_t* name, value_kind kind,
-                     std::span<const named_value> names = {})
+constexpr setting ro(const wchar_t* name, value_kind kind, std::span<const named_value> names = {})
 {
     return {name, kind, names, &get_value<Get>, nullptr};
 }
@@ -95,13 +104,13 @@ const setting table[] = {
     rw<&S::get_EndIn, &S::put_EndIn>(L"endin", k::choice, end_names),
     rw<&S::get_EndOut, &S::put_EndOut>(L"endout", k::choice, end_names),
     rw<&B::get_TerminationCharacter, &B::put_TerminationCharacter>(L"termchar", k::byte),
-    rw<&B::get_TerminationCharacterEnabled, &B::put_TerminationCharacterEnabled>(
-        L"termcharen", k::boolean),
+    rw<&B::get_TerminationCharacterEnabled, &B::put_TerminationCharacterEnabled>(L"termcharen",
+                                                                                 k::boolean),
     rw<&B::get_SendEndEnabled, &B::put_SendEndEnabled>(L"sendend", k::boolean),
     rw<&B::get_IOProtocol, &B::put_IOProtocol>(L"ioprotocol", k::choice, protocol_names),
     rw<&V::get_Timeout, &V::put_Timeout>(L"timeout", k::number),
-    rw<&S::get_DataTerminalReadyState, &S::put_DataTerminalReadyState>(
-        L"dtr", k::choice, line_names),
+    rw<&S::get_DataTerminalReadyState, &S::put_DataTerminalReadyState>(L"dtr", k::choice,
+                                                                       line_names),
     rw<&S::get_RequestToSendState, &S::put_RequestToSendState>(L"rts", k::choice, line_names),
     rw<&S::get_XONCharacter, &S::put_XONCharacter>(L"xonchar", k::byte),
     rw<&S::get_XOFFCharacter, &S::put_XOFFCharacter>(L"xoffchar", k::byte),
@@ -138,8 +147,14 @@ std::optional<long> find_name(std::span<const named_value> names, std::wstring_v
 
 }  // namespace
 
-std::span<const setting> settings() { return table; }
-std::span<const text_property> text_properties() { return text_table; }
+std::span<const setting> settings()
+{
+    return table;
+}
+std::span<const text_property> text_properties()
+{
+    return text_table;
+}
 
 const setting* find_setting(std::wstring_view name)
 {
@@ -178,12 +193,15 @@ std::optional<long> parse_setting_value(const setting& s, std::wstring_view text
     }
     case k::boolean:
         for (auto on : {L"on", L"true", L"yes", L"1"})
-            if (same_word(text, on)) return VARIANT_TRUE;
+            if (same_word(text, on))
+                return VARIANT_TRUE;
         for (auto off : {L"off", L"false", L"no", L"0"})
-            if (same_word(text, off)) return VARIANT_FALSE;
+            if (same_word(text, off))
+                return VARIANT_FALSE;
         return std::nullopt;
     case k::choice:
-        if (auto v = find_name(s.names, text)) return v;
+        if (auto v = find_name(s.names, text))
+            return v;
         return parse_number(text);
     case k::flags: {
         long bits = 0;
@@ -218,7 +236,8 @@ std::wstring format_setting_value(const setting& s, long value)
         return value ? L"on" : L"off";
     case k::choice:
         for (const auto& n : s.names)
-            if (n.value == value) return n.name;
+            if (n.value == value)
+                return n.name;
         return std::to_wstring(value);
     case k::flags: {
         if (value == 0)

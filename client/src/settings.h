@@ -13,12 +13,12 @@
 namespace asrlcon {
 
 enum class value_kind {
-    number,    // decimal (0x.. accepted)
-    hex,       // shown in hexadecimal
-    byte,      // a character: 10, 0x0A or \n
-    boolean,   // on/off
-    choice,    // one name of a list
-    flags,     // names of a list joined by '+'
+    number,   // decimal (0x.. accepted)
+    hex,      // shown in hexadecimal
+    byte,     // a character: 10, 0x0A or \n
+    boolean,  // on/off
+    choice,   // one name of a list
+    flags,    // names of a list joined by '+'
 };
 
 struct named_value {
@@ -29,9 +29,9 @@ struct named_value {
 struct setting {
     const wchar_t* name;
     value_kind kind;
-    std::span<const named_value> names;   // choice and flags; the first name is the one shown
+    std::span<const named_value> names;  // choice and flags; the first name is the one shown
     HRESULT (*get)(const asrl_session&, long&);
-    HRESULT (*put)(const asrl_session&, long);   // null: read-only
+    HRESULT (*put)(const asrl_session&, long);  // null: read-only
 };
 
 std::span<const setting> settings();

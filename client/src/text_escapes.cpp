@@ -8,9 +8,12 @@ namespace {
 
 int hex_digit(wchar_t c)
 {
-    if (c >= L'0' && c <= L'9') return c - L'0';
-    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+    if (c >= L'0' && c <= L'9')
+        return c - L'0';
+    if (c >= L'a' && c <= L'f')
+        return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F')
+        return c - L'A' + 10;
     return -1;
 }
 
@@ -28,11 +31,21 @@ std::optional<std::wstring> unescape(std::wstring_view text)
         if (++i == text.size())
             return std::nullopt;
         switch (text[i]) {
-        case L'n': out.push_back(L'\n'); break;
-        case L'r': out.push_back(L'\r'); break;
-        case L't': out.push_back(L'\t'); break;
-        case L'0': out.push_back(L'\0'); break;
-        case L'\\': out.push_back(L'\\'); break;
+        case L'n':
+            out.push_back(L'\n');
+            break;
+        case L'r':
+            out.push_back(L'\r');
+            break;
+        case L't':
+            out.push_back(L'\t');
+            break;
+        case L'0':
+            out.push_back(L'\0');
+            break;
+        case L'\\':
+            out.push_back(L'\\');
+            break;
         case L'x': {
             const int hi = i + 1 < text.size() ? hex_digit(text[i + 1]) : -1;
             const int lo = i + 2 < text.size() ? hex_digit(text[i + 2]) : -1;
@@ -42,7 +55,8 @@ std::optional<std::wstring> unescape(std::wstring_view text)
             i += 2;
             break;
         }
-        default: return std::nullopt;
+        default:
+            return std::nullopt;
         }
     }
     return out;
@@ -54,10 +68,18 @@ std::wstring escape(std::wstring_view text)
     out.reserve(text.size());
     for (wchar_t c : text) {
         switch (c) {
-        case L'\n': out += L"\\n"; break;
-        case L'\r': out += L"\\r"; break;
-        case L'\t': out += L"\\t"; break;
-        case L'\\': out += L"\\\\"; break;
+        case L'\n':
+            out += L"\\n";
+            break;
+        case L'\r':
+            out += L"\\r";
+            break;
+        case L'\t':
+            out += L"\\t";
+            break;
+        case L'\\':
+            out += L"\\\\";
+            break;
         default:
             if (c < 0x20 || c == 0x7F) {
                 wchar_t buf[8];

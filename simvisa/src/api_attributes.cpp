@@ -12,36 +12,51 @@ namespace {
 
 const char* const manufacturer = "SimVISA simulation library";
 
-void put_text(void* out, const std::string& s) {
+void put_text(void* out, const std::string& s)
+{
     size_t n = std::min<size_t>(s.size(), 255);
     std::memcpy(out, s.data(), n);
     static_cast<char*>(out)[n] = '\0';
 }
 
-ViInt16 modem_line(const port& p, ViAttr attr) {
-    if (!p.device) return VI_STATE_UNASSERTED; // nothing drives the lines of an empty port
+ViInt16 modem_line(const port& p, ViAttr attr)
+{
+    if (!p.device)
+        return VI_STATE_UNASSERTED;  // nothing drives the lines of an empty port
     const device_model& d = p.device->model();
     switch (attr) {
-    case VI_ATTR_ASRL_CTS_STATE: return d.cts;
-    case VI_ATTR_ASRL_DSR_STATE: return d.dsr;
-    case VI_ATTR_ASRL_DCD_STATE: return d.dcd;
-    default: return d.ri;
+    case VI_ATTR_ASRL_CTS_STATE:
+        return d.cts;
+    case VI_ATTR_ASRL_DSR_STATE:
+        return d.dsr;
+    case VI_ATTR_ASRL_DCD_STATE:
+        return d.dcd;
+    default:
+        return d.ri;
     }
 }
 
-ViStatus get_session_attr(instr_session& s, const attr_def& def, void* out) {
+ViStatus get_session_attr(instr_session& s, const attr_def& def, void* out)
+{
     port& p = *s.port;
     if (def.computed) {
         if (def.type == attr_type::text) {
             std::string v;
             switch (def.id) {
-            case VI_ATTR_RSRC_NAME: v = p.name; break;
-            case VI_ATTR_RSRC_CLASS: v = "INSTR"; break;
-            case VI_ATTR_RSRC_MANF_NAME: v = manufacturer; break;
+            case VI_ATTR_RSRC_NAME:
+                v = p.name;
+                break;
+            case VI_ATTR_RSRC_CLASS:
+                v = "INSTR";
+                break;
+            case VI_ATTR_RSRC_MANF_NAME:
+                v = manufacturer;
+                break;
             default: {
                 std::lock_guard lock(p.m);
                 v = "Simulated serial port " + std::to_string(p.board);
-                if (p.device) v += " (" + p.device->model().name + ")";
+                if (p.device)
+                    v += " (" + p.device->model().name + ")";
             }
             }
             put_text(out, v);
@@ -49,13 +64,20 @@ ViStatus get_session_attr(instr_session& s, const attr_def& def, void* out) {
         }
         int64_t v = 0;
         switch (def.id) {
-        case VI_ATTR_RM_SESSION: v = s.rm; break;
-        case VI_ATTR_INTF_NUM: v = p.board; break;
+        case VI_ATTR_RM_SESSION:
+            v = s.rm;
+            break;
+        case VI_ATTR_INTF_NUM:
+            v = p.board;
+            break;
         default: {
             std::lock_guard lock(p.m);
-            if (def.id == VI_ATTR_RSRC_LOCK_STATE) v = p.lock_state();
-            else if (def.id == VI_ATTR_ASRL_AVAIL_NUM) v = p.available(clock::now());
-            else v = modem_line(p, def.id);
+            if (def.id == VI_ATTR_RSRC_LOCK_STATE)
+                v = p.lock_state();
+            else if (def.id == VI_ATTR_ASRL_AVAIL_NUM)
+                v = p.available(clock::now());
+            else
+                v = modem_line(p, def.id);
         }
         }
         store_value(out, def.type, v);
@@ -73,16 +95,19 @@ ViStatus get_session_attr(instr_session& s, const attr_def& def, void* out) {
     return VI_SUCCESS;
 }
 
-ViStatus set_session_attr(instr_session& s, const attr_def& def, int64_t v) {
+ViStatus set_session_attr(instr_session& s, const attr_def& def, int64_t v)
+{
     if (def.id == VI_ATTR_MAX_QUEUE_LENGTH) {
         std::lock_guard lock(s.ev_m);
-        if (s.events_enabled_once) return VI_ERROR_ATTR_READONLY;
+        if (s.events_enabled_once)
+            return VI_ERROR_ATTR_READONLY;
         s.max_queue = static_cast<ViUInt32>(v);
     }
     if (def.global) {
         port& p = *s.port;
         std::lock_guard lock(p.m);
-        if (!p.accessible_by(s.id)) return VI_ERROR_RSRC_LOCKED;
+        if (!p.accessible_by(s.id))
+            return VI_ERROR_RSRC_LOCKED;
         p.values[def.id] = v;
         p.cv.notify_all();
         return VI_SUCCESS;
@@ -92,12 +117,13 @@ ViStatus set_session_attr(instr_session& s, const attr_def& def, int64_t v) {
     return VI_SUCCESS;
 }
 
-ViStatus get_rm_attr(rm_session& r, const attr_def& def, void* out) {
+ViStatus get_rm_attr(rm_session& r, const attr_def& def, void* out)
+{
     if (def.type == attr_type::text) {
         put_text(out, def.id == VI_ATTR_RSRC_MANF_NAME ? manufacturer : "");
         return VI_SUCCESS;
     }
-    int64_t v = 0; // computed ones: no lock state, no parent resource manager
+    int64_t v = 0;  // computed ones: no lock state, no parent resource manager
     if (!def.computed) {
         std::lock_guard lock(r.m);
         v = r.values.at(def.id);
@@ -106,79 +132,101 @@ ViStatus get_rm_attr(rm_session& r, const attr_def& def, void* out) {
     return VI_SUCCESS;
 }
 
-ViStatus get_event_attr(event_context& c, ViAttr attr, void* out) {
+ViStatus get_event_attr(event_context& c, ViAttr attr, void* out)
+{
     auto it = c.data.attrs.find(attr);
-    if (it == c.data.attrs.end()) return VI_ERROR_NSUP_ATTR;
+    if (it == c.data.attrs.end())
+        return VI_ERROR_NSUP_ATTR;
     const event_attr& a = it->second;
-    if (a.is_text) put_text(out, a.bytes);
-    else if (a.is_data) std::memcpy(out, a.bytes.data(), a.bytes.size());
-    else std::memcpy(out, &a.value, std::min<size_t>(a.size, sizeof a.value));
+    if (a.is_text)
+        put_text(out, a.bytes);
+    else if (a.is_data)
+        std::memcpy(out, a.bytes.data(), a.bytes.size());
+    else
+        std::memcpy(out, &a.value, std::min<size_t>(a.size, sizeof a.value));
     return VI_SUCCESS;
 }
 
-ViStatus get_attribute(ViObject vi, ViAttr attr, void* out) {
+ViStatus get_attribute(ViObject vi, ViAttr attr, void* out)
+{
     auto obj = find_object(vi);
-    if (!obj) return VI_ERROR_INV_OBJECT;
+    if (!obj)
+        return VI_ERROR_INV_OBJECT;
     if (auto c = std::dynamic_pointer_cast<event_context>(obj)) {
-        if (!out) return VI_ERROR_INV_PARAMETER;
+        if (!out)
+            return VI_ERROR_INV_PARAMETER;
         return get_event_attr(*c, attr, out);
     }
     if (auto r = std::dynamic_pointer_cast<rm_session>(obj)) {
         const attr_def* def = find_attr(attr, on_rm);
-        if (!def) return VI_ERROR_NSUP_ATTR;
-        if (!out) return VI_ERROR_INV_PARAMETER;
+        if (!def)
+            return VI_ERROR_NSUP_ATTR;
+        if (!out)
+            return VI_ERROR_INV_PARAMETER;
         return get_rm_attr(*r, *def, out);
     }
     if (auto s = std::dynamic_pointer_cast<instr_session>(obj)) {
         const attr_def* def = find_attr(attr, on_instr);
-        if (!def) return VI_ERROR_NSUP_ATTR;
-        if (!out) return VI_ERROR_INV_PARAMETER;
+        if (!def)
+            return VI_ERROR_NSUP_ATTR;
+        if (!out)
+            return VI_ERROR_INV_PARAMETER;
         return get_session_attr(*s, *def, out);
     }
-    return VI_ERROR_NSUP_ATTR; // find lists carry no attributes
+    return VI_ERROR_NSUP_ATTR;  // find lists carry no attributes
 }
 
-ViStatus set_attribute(ViObject vi, ViAttr attr, ViAttrState value) {
+ViStatus set_attribute(ViObject vi, ViAttr attr, ViAttrState value)
+{
     auto obj = find_object(vi);
-    if (!obj) return VI_ERROR_INV_OBJECT;
+    if (!obj)
+        return VI_ERROR_INV_OBJECT;
     if (auto c = std::dynamic_pointer_cast<event_context>(obj))
         return c->data.attrs.count(attr) ? VI_ERROR_ATTR_READONLY : VI_ERROR_NSUP_ATTR;
     const bool is_rm = std::dynamic_pointer_cast<rm_session>(obj) != nullptr;
     auto s = std::dynamic_pointer_cast<instr_session>(obj);
-    if (!is_rm && !s) return VI_ERROR_NSUP_ATTR;
+    if (!is_rm && !s)
+        return VI_ERROR_NSUP_ATTR;
     const attr_def* def = find_attr(attr, is_rm ? on_rm : on_instr);
-    if (!def) return VI_ERROR_NSUP_ATTR;
-    if (!def->writable) return VI_ERROR_ATTR_READONLY;
+    if (!def)
+        return VI_ERROR_NSUP_ATTR;
+    if (!def->writable)
+        return VI_ERROR_ATTR_READONLY;
     const int64_t v = narrow(def->type, value);
-    if (!valid_value(*def, v)) return VI_ERROR_NSUP_ATTR_STATE;
-    if (s) return set_session_attr(*s, *def, v);
+    if (!valid_value(*def, v))
+        return VI_ERROR_NSUP_ATTR_STATE;
+    if (s)
+        return set_session_attr(*s, *def, v);
     auto r = std::static_pointer_cast<rm_session>(obj);
     std::lock_guard lock(r->m);
     r->values[def->id] = v;
     return VI_SUCCESS;
 }
 
-} // namespace
+}  // namespace
 
 namespace simvisa {
-int64_t local_value(instr_session& s, ViAttr attr) {
+int64_t local_value(instr_session& s, ViAttr attr)
+{
     std::lock_guard lock(s.m);
     return s.values.at(attr);
 }
-} // namespace simvisa
+}  // namespace simvisa
 
 extern "C" {
 
-ViStatus _VI_FUNC viGetAttribute(ViObject vi, ViAttr attrName, void* attrValue) {
+ViStatus _VI_FUNC viGetAttribute(ViObject vi, ViAttr attrName, void* attrValue)
+{
     return api_call("viGetAttribute",
                     {{"vi", num(vi)}, {"attrName", hex(attrName)}, {"attrValue", ptr(attrValue)}},
                     [&] { return get_attribute(vi, attrName, attrValue); });
 }
 
-ViStatus _VI_FUNC viSetAttribute(ViObject vi, ViAttr attrName, ViAttrState attrValue) {
+ViStatus _VI_FUNC viSetAttribute(ViObject vi, ViAttr attrName, ViAttrState attrValue)
+{
     return api_call("viSetAttribute",
                     {{"vi", num(vi)}, {"attrName", hex(attrName)}, {"attrValue", num(attrValue)}},
                     [&] { return set_attribute(vi, attrName, attrValue); });
 }
 
-} // extern "C"
+}  // extern "C"

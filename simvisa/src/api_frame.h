@@ -21,23 +21,28 @@ struct log_arg {
 };
 
 template <class N>
-    requires std::is_integral_v<N>
-std::string num(N v) {
-    if constexpr (std::is_signed_v<N>) return std::to_string(static_cast<long long>(v));
-    else return std::to_string(static_cast<unsigned long long>(v));
+requires std::is_integral_v<N> std::string num(N v)
+{
+    if constexpr (std::is_signed_v<N>)
+        return std::to_string(static_cast<long long>(v));
+    else
+        return std::to_string(static_cast<unsigned long long>(v));
 }
 
-inline std::string hex(uint64_t v) {
+inline std::string hex(uint64_t v)
+{
     char b[24];
     std::snprintf(b, sizeof b, "0x%llX", static_cast<unsigned long long>(v));
     return b;
 }
 
-inline std::string ptr(const void* p) {
+inline std::string ptr(const void* p)
+{
     return p ? hex(reinterpret_cast<uintptr_t>(p)) : std::string("null");
 }
 
-inline std::string text(const char* s) {
+inline std::string text(const char* s)
+{
     return s ? "\"" + std::string(s) + "\"" : std::string("null");
 }
 
@@ -48,20 +53,23 @@ std::string format_call(const char* function, std::initializer_list<log_arg> arg
 ViStatus status_of_current_exception();
 
 template <class Body>
-ViStatus api_call(const char* function, std::initializer_list<log_arg> args, Body&& body) {
+ViStatus api_call(const char* function, std::initializer_list<log_arg> args, Body&& body)
+{
     try {
         log_call(format_call(function, args));
         ViStatus injected = VI_SUCCESS;
         const bool inject = take_injected_status(function, injected);
         // An injected error replaces the call; an injected completion code replaces the
         // status of a call that succeeded.
-        if (inject && injected < 0) return injected;
+        if (inject && injected < 0)
+            return injected;
         ViStatus status = body();
-        if (inject && status >= 0) status = injected;
+        if (inject && status >= 0)
+            status = injected;
         return status;
     } catch (...) {
         return status_of_current_exception();
     }
 }
 
-} // namespace simvisa
+}  // namespace simvisa

@@ -9,7 +9,8 @@ namespace simvisa {
 namespace {
 
 void complete(const std::shared_ptr<instr_session>& s, const async_job& job, ViStatus status,
-              ViUInt32 ret) {
+              ViUInt32 ret)
+{
     event_data ev = make_event(VI_EVENT_IO_COMPLETION);
     set_number(ev, VI_ATTR_STATUS, 4, static_cast<ViUInt32>(status));
     set_number(ev, VI_ATTR_JOB_ID, 4, job.id);
@@ -20,12 +21,15 @@ void complete(const std::shared_ptr<instr_session>& s, const async_job& job, ViS
     post_event(s, std::move(ev));
 }
 
-ViJobId new_job_id(instr_session& s) {
-    if (s.next_job == 0) s.next_job = 1; // 0 is reserved
+ViJobId new_job_id(instr_session& s)
+{
+    if (s.next_job == 0)
+        s.next_job = 1;  // 0 is reserved
     return s.next_job++;
 }
 
-void run_jobs(std::shared_ptr<instr_session> s) {
+void run_jobs(std::shared_ptr<instr_session> s)
+{
     for (;;) {
         std::shared_ptr<async_job> job;
         {
@@ -39,21 +43,23 @@ void run_jobs(std::shared_ptr<instr_session> s) {
             s->running = job;
         }
         ViUInt32 ret = 0;
-        ViStatus status = job->cancel ? VI_ERROR_ABORT
-                                      : read_message(s, job->buf, job->count, ret, &job->cancel);
+        ViStatus status =
+            job->cancel ? VI_ERROR_ABORT : read_message(s, job->buf, job->count, ret, &job->cancel);
         {
             std::lock_guard lock(s->job_m);
             s->running.reset();
         }
-        if (job->cancel) status = VI_ERROR_ABORT;
+        if (job->cancel)
+            status = VI_ERROR_ABORT;
         complete(s, *job, status, ret);
     }
 }
 
-} // namespace
+}  // namespace
 
 ViStatus start_read_async(const std::shared_ptr<instr_session>& s, ViPBuf buf, ViUInt32 count,
-                          ViPJobId job_out) {
+                          ViPJobId job_out)
+{
     auto job = std::make_shared<async_job>();
     job->buf = buf;
     job->count = count;
@@ -61,7 +67,8 @@ ViStatus start_read_async(const std::shared_ptr<instr_session>& s, ViPBuf buf, V
     {
         std::lock_guard lock(s->job_m);
         job->id = new_job_id(*s);
-        if (job_out) *job_out = job->id;
+        if (job_out)
+            *job_out = job->id;
         at_once = !s->worker && s->jobs.empty() && read_would_complete(s, count);
         if (!at_once) {
             s->jobs.push_back(job);
@@ -74,15 +81,17 @@ ViStatus start_read_async(const std::shared_ptr<instr_session>& s, ViPBuf buf, V
             }
         }
     }
-    if (!at_once) return VI_SUCCESS;
+    if (!at_once)
+        return VI_SUCCESS;
     ViUInt32 ret = 0;
     ViStatus status = read_message(s, buf, count, ret, &job->cancel);
     complete(s, *job, status, ret);
     return VI_SUCCESS_SYNC;
 }
 
-ViStatus start_write_async(const std::shared_ptr<instr_session>& s, ViConstBuf buf,
-                           ViUInt32 count, ViPJobId job_out) {
+ViStatus start_write_async(const std::shared_ptr<instr_session>& s, ViConstBuf buf, ViUInt32 count,
+                           ViPJobId job_out)
+{
     // The line takes written bytes at once, so a write always completes synchronously.
     async_job job;
     job.write = true;
@@ -92,19 +101,22 @@ ViStatus start_write_async(const std::shared_ptr<instr_session>& s, ViConstBuf b
         std::lock_guard lock(s->job_m);
         job.id = new_job_id(*s);
     }
-    if (job_out) *job_out = job.id;
+    if (job_out)
+        *job_out = job.id;
     ViUInt32 ret = 0;
     ViStatus status = write_message(s, buf, count, ret);
     complete(s, job, status, ret);
     return VI_SUCCESS_SYNC;
 }
 
-ViStatus terminate_job(const std::shared_ptr<instr_session>& s, ViJobId id) {
+ViStatus terminate_job(const std::shared_ptr<instr_session>& s, ViJobId id)
+{
     std::shared_ptr<async_job> waiting;
     {
         std::lock_guard lock(s->job_m);
         for (auto it = s->jobs.begin(); it != s->jobs.end(); ++it) {
-            if ((*it)->id != id) continue;
+            if ((*it)->id != id)
+                continue;
             waiting = *it;
             s->jobs.erase(it);
             break;
@@ -124,13 +136,16 @@ ViStatus terminate_job(const std::shared_ptr<instr_session>& s, ViJobId id) {
     return VI_SUCCESS;
 }
 
-void cancel_jobs(const std::shared_ptr<instr_session>& s) {
+void cancel_jobs(const std::shared_ptr<instr_session>& s)
+{
     {
         std::lock_guard lock(s->job_m);
-        for (auto& j : s->jobs) j->cancel = true;
-        if (s->running) s->running->cancel = true;
+        for (auto& j : s->jobs)
+            j->cancel = true;
+        if (s->running)
+            s->running->cancel = true;
     }
     wake_port(s);
 }
 
-} // namespace simvisa
+}  // namespace simvisa

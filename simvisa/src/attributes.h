@@ -17,12 +17,12 @@ struct attr_def {
     ViAttr id;
     attr_type type;
     bool writable;
-    bool global;      // a property of the resource shared by its sessions, not of one session
-    bool computed;    // read from the live state rather than stored
-    uint8_t owners;   // on_instr / on_rm
+    bool global;     // a property of the resource shared by its sessions, not of one session
+    bool computed;   // read from the live state rather than stored
+    uint8_t owners;  // on_instr / on_rm
     int64_t initial;
-    int64_t lo, hi;   // valid range of a written value (after narrowing)
-    const int64_t* choices = nullptr; // when set, the only valid values
+    int64_t lo, hi;                    // valid range of a written value (after narrowing)
+    const int64_t* choices = nullptr;  // when set, the only valid values
     int nchoices = 0;
 };
 
@@ -39,4 +39,4 @@ void store_value(void* out, attr_type t, int64_t value);
 // Initial values of the stored (not computed) attributes of one scope.
 attr_values initial_values(uint8_t owner, bool global);
 
-} // namespace simvisa
+}  // namespace simvisa

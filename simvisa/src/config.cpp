@@ -11,31 +11,37 @@
 
 namespace simvisa {
 
-std::string default_configuration_path() {
+std::string default_configuration_path()
+{
     char env[MAX_PATH * 2];
     DWORD n = GetEnvironmentVariableA("SIMVISA_CONFIG", env, sizeof env);
-    if (n > 0 && n < sizeof env) return std::string(env, n);
+    if (n > 0 && n < sizeof env)
+        return std::string(env, n);
     // The library's own folder, else the nearest folder above it (the loader-test variants
     // live in subfolders of the folder that holds the configuration).
     std::string folder = module_folder();
     for (;;) {
         std::string candidate = folder + "simvisa\\simvisa.json";
-        if (GetFileAttributesA(candidate.c_str()) != INVALID_FILE_ATTRIBUTES) return candidate;
+        if (GetFileAttributesA(candidate.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return candidate;
         size_t slash = folder.find_last_of("\\/", folder.size() - 2);
-        if (folder.size() < 2 || slash == std::string::npos) break;
+        if (folder.size() < 2 || slash == std::string::npos)
+            break;
         folder.resize(slash + 1);
     }
     return module_folder() + "simvisa\\simvisa.json";
 }
 
-std::string resolve_path(const std::string& file, const std::string& base) {
+std::string resolve_path(const std::string& file, const std::string& base)
+{
     bool absolute = (file.size() > 1 && file[1] == ':') ||
                     (!file.empty() && (file[0] == '\\' || file[0] == '/'));
     return absolute ? file : base + file;
 }
 
 ViStatus read_configuration(const std::string& path, std::vector<port_config>& out,
-                            std::string& message) {
+                            std::string& message)
+{
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         message = path + ": cannot open the configuration file";
@@ -52,23 +58,30 @@ ViStatus read_configuration(const std::string& path, std::vector<port_config>& o
             if (key != "ports" && key != "comment")
                 throw json_error(value.line, "unknown member \"" + key + "\" in the configuration");
         const json_value* ports = root.find("ports");
-        if (!ports) throw json_error(root.line, "the configuration needs \"ports\"");
+        if (!ports)
+            throw json_error(root.line, "the configuration needs \"ports\"");
         std::set<ViUInt16> seen;
         for (const auto& item : ports->as_array("ports")) {
             item.as_object("a port");
             port_config c;
             const json_value* number = item.find("number");
-            if (!number) throw json_error(item.line, "a port needs \"number\"");
+            if (!number)
+                throw json_error(item.line, "a port needs \"number\"");
             int64_t n = number->as_integer("number");
-            if (n < 0 || n > 0xFFFF) throw json_error(number->line, "number must be 0 to 65535");
+            if (n < 0 || n > 0xFFFF)
+                throw json_error(number->line, "number must be 0 to 65535");
             c.board = static_cast<ViUInt16>(n);
             if (!seen.insert(c.board).second)
                 throw json_error(number->line, "port " + std::to_string(n) + " is declared twice");
             for (const auto& [key, value] : item.members) {
-                if (key == "number") continue;
-                if (key == "device") c.device_file = resolve_path(value.as_string("device"), base);
-                else if (key == "line") read_line_settings(value, c.line);
-                else throw json_error(value.line, "unknown member \"" + key + "\" in a port");
+                if (key == "number")
+                    continue;
+                if (key == "device")
+                    c.device_file = resolve_path(value.as_string("device"), base);
+                else if (key == "line")
+                    read_line_settings(value, c.line);
+                else
+                    throw json_error(value.line, "unknown member \"" + key + "\" in a port");
             }
             out.push_back(std::move(c));
         }
@@ -79,4 +92,4 @@ ViStatus read_configuration(const std::string& path, std::vector<port_config>& o
     return VI_SUCCESS;
 }
 
-} // namespace simvisa
+}  // namespace simvisa

@@ -11,8 +11,8 @@ namespace simvisa {
 
 struct port_config {
     ViUInt16 board = 0;
-    std::string device_file; // absolute, or empty when nothing is connected
-    line_settings line;      // applied by viOpen with VI_LOAD_CONFIG
+    std::string device_file;  // absolute, or empty when nothing is connected
+    line_settings line;       // applied by viOpen with VI_LOAD_CONFIG
 };
 
 // The file named by the environment variable SIMVISA_CONFIG, else simvisa\simvisa.json in the
@@ -27,4 +27,4 @@ ViStatus read_configuration(const std::string& path, std::vector<port_config>& o
 // relative ones against `base` (a folder with a trailing separator).
 std::string resolve_path(const std::string& file, const std::string& base);
 
-} // namespace simvisa
+}  // namespace simvisa

@@ -15,4 +15,4 @@ bool take_injected_status(const char* function, ViStatus& status);
 // The last diagnostic (for example a malformed device file), also sent to the debugger output.
 void report_message(const std::string& text);
 
-} // namespace simvisa
+}  // namespace simvisa

@@ -12,7 +12,9 @@ using namespace simvisa;
 
 namespace {
 
-template <class Body> ViStatus guarded(Body&& body) {
+template <class Body>
+ViStatus guarded(Body&& body)
+{
     try {
         return body();
     } catch (...) {
@@ -20,32 +22,37 @@ template <class Body> ViStatus guarded(Body&& body) {
     }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" {
 
 ViStatus SIMVISA_API simvisa_device_send(ViSession vi, const void* data, ViUInt32 length,
-                                         ViUInt32 delay_ms) {
+                                         ViUInt32 delay_ms)
+{
     return guarded([&] {
         return with_session(vi, [&](auto s) -> ViStatus {
-            if (!data && length) return VI_ERROR_USER_BUF;
+            if (!data && length)
+                return VI_ERROR_USER_BUF;
             port& p = *s->port;
             std::lock_guard lock(p.m);
             const auto at = clock::now() + std::chrono::milliseconds(delay_ms);
             p.arrive(std::string_view(static_cast<const char*>(data), length), at);
             // Later bytes never overtake earlier ones on the line.
-            std::stable_sort(p.rx.begin(), p.rx.end(),
-                             [](const port::rx_byte& a, const port::rx_byte& b) { return a.at < b.at; });
+            std::stable_sort(
+                p.rx.begin(), p.rx.end(),
+                [](const port::rx_byte& a, const port::rx_byte& b) { return a.at < b.at; });
             return VI_SUCCESS;
         });
     });
 }
 
 ViStatus SIMVISA_API simvisa_raise_event(ViSession vi, ViEventType type,
-                                         const simvisa_event_attr* attrs, ViUInt32 count) {
+                                         const simvisa_event_attr* attrs, ViUInt32 count)
+{
     return guarded([&] {
         return with_session(vi, [&](auto s) -> ViStatus {
-            if (!attrs && count) return VI_ERROR_INV_PARAMETER;
+            if (!attrs && count)
+                return VI_ERROR_INV_PARAMETER;
             event_data ev = make_event(type);
             for (ViUInt32 i = 0; i < count; ++i) {
                 const simvisa_event_attr& a = attrs[i];
@@ -58,7 +65,8 @@ ViStatus SIMVISA_API simvisa_raise_event(ViSession vi, ViEventType type,
                     ev.attrs[a.attribute] = d;
                 } else {
                     ViUInt32 size = a.size ? a.size : 4;
-                    if (size != 1 && size != 2 && size != 4 && size != 8) return VI_ERROR_INV_PARAMETER;
+                    if (size != 1 && size != 2 && size != 4 && size != 8)
+                        return VI_ERROR_INV_PARAMETER;
                     set_number(ev, a.attribute, size, a.value);
                 }
             }
@@ -67,24 +75,29 @@ ViStatus SIMVISA_API simvisa_raise_event(ViSession vi, ViEventType type,
     });
 }
 
-ViStatus SIMVISA_API simvisa_support_event(ViEventType type, ViBoolean supported) {
+ViStatus SIMVISA_API simvisa_support_event(ViEventType type, ViBoolean supported)
+{
     return guarded([&] {
         set_event_supported(type, supported != VI_FALSE);
         return VI_SUCCESS;
     });
 }
 
-ViUInt32 SIMVISA_API simvisa_open_objects(void) {
+ViUInt32 SIMVISA_API simvisa_open_objects(void)
+{
     return static_cast<ViUInt32>(object_count());
 }
 
-ViStatus SIMVISA_API simvisa_load_config(const char* path) {
+ViStatus SIMVISA_API simvisa_load_config(const char* path)
+{
     return guarded([&] { return load_configuration(path); });
 }
 
-ViStatus SIMVISA_API simvisa_check_device_file(const char* path, char* message, ViUInt32 size) {
+ViStatus SIMVISA_API simvisa_check_device_file(const char* path, char* message, ViUInt32 size)
+{
     return guarded([&]() -> ViStatus {
-        if (!path) return VI_ERROR_INV_PARAMETER;
+        if (!path)
+            return VI_ERROR_INV_PARAMETER;
         std::string text;
         ViStatus status = VI_SUCCESS;
         try {
@@ -102,4 +115,4 @@ ViStatus SIMVISA_API simvisa_check_device_file(const char* path, char* message, 
     });
 }
 
-} // extern "C"
+}  // extern "C"

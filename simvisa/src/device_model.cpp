@@ -11,41 +11,52 @@ namespace {
 
 // Rejects members that the format does not define, so that a misspelt key is reported.
 void only_members(const json_value& obj, std::initializer_list<const char*> allowed,
-                  const char* where) {
+                  const char* where)
+{
     for (const auto& [key, value] : obj.members) {
         bool ok = false;
-        for (const char* a : allowed) ok = ok || key == a;
-        if (!ok) throw json_error(value.line, "unknown member \"" + key + "\" in " + where);
+        for (const char* a : allowed)
+            ok = ok || key == a;
+        if (!ok)
+            throw json_error(value.line, "unknown member \"" + key + "\" in " + where);
     }
 }
 
-const json_value& required(const json_value& obj, const char* key, const char* where) {
+const json_value& required(const json_value& obj, const char* key, const char* where)
+{
     const json_value* v = obj.find(key);
-    if (!v) throw json_error(obj.line, std::string(where) + " needs \"" + key + "\"");
+    if (!v)
+        throw json_error(obj.line, std::string(where) + " needs \"" + key + "\"");
     return *v;
 }
 
-unsigned delay_of(const json_value& obj) {
+unsigned delay_of(const json_value& obj)
+{
     const json_value* d = obj.find("delay_ms");
-    if (!d) return 0;
+    if (!d)
+        return 0;
     int64_t v = d->as_integer("delay_ms");
-    if (v < 0 || v > 600000) throw json_error(d->line, "delay_ms must be 0 to 600000");
+    if (v < 0 || v > 600000)
+        throw json_error(d->line, "delay_ms must be 0 to 600000");
     return static_cast<unsigned>(v);
 }
 
-} // namespace
+}  // namespace
 
-void read_line_settings(const json_value& j, line_settings& line) {
+void read_line_settings(const json_value& j, line_settings& line)
+{
     j.as_object("line");
     only_members(j, {"baud", "data_bits", "parity", "stop_bits"}, "line");
     if (const json_value* v = j.find("baud")) {
         int64_t b = v->as_integer("baud");
-        if (b < 1 || b > 0xFFFFFFFFLL) throw json_error(v->line, "baud must be a positive rate");
+        if (b < 1 || b > 0xFFFFFFFFLL)
+            throw json_error(v->line, "baud must be a positive rate");
         line.baud = static_cast<ViUInt32>(b);
     }
     if (const json_value* v = j.find("data_bits")) {
         int64_t d = v->as_integer("data_bits");
-        if (d < 5 || d > 8) throw json_error(v->line, "data_bits must be 5 to 8");
+        if (d < 5 || d > 8)
+            throw json_error(v->line, "data_bits must be 5 to 8");
         line.data_bits = static_cast<ViUInt16>(d);
     }
     if (const json_value* v = j.find("parity")) {
@@ -53,48 +64,73 @@ void read_line_settings(const json_value& j, line_settings& line) {
         const std::string& p = v->as_string("parity");
         bool found = false;
         for (ViUInt16 i = 0; i < 5; ++i)
-            if (p == names[i]) { line.parity = i; found = true; }
-        if (!found) throw json_error(v->line, "parity must be none, odd, even, mark or space");
+            if (p == names[i]) {
+                line.parity = i;
+                found = true;
+            }
+        if (!found)
+            throw json_error(v->line, "parity must be none, odd, even, mark or space");
     }
     if (const json_value* v = j.find("stop_bits")) {
         double s = v->as_number("stop_bits");
-        if (s == 1) line.stop_bits = VI_ASRL_STOP_ONE;
-        else if (s == 1.5) line.stop_bits = VI_ASRL_STOP_ONE5;
-        else if (s == 2) line.stop_bits = VI_ASRL_STOP_TWO;
-        else throw json_error(v->line, "stop_bits must be 1, 1.5 or 2");
+        if (s == 1)
+            line.stop_bits = VI_ASRL_STOP_ONE;
+        else if (s == 1.5)
+            line.stop_bits = VI_ASRL_STOP_ONE5;
+        else if (s == 2)
+            line.stop_bits = VI_ASRL_STOP_TWO;
+        else
+            throw json_error(v->line, "stop_bits must be 1, 1.5 or 2");
     }
 }
 
 namespace {
 
-std::string terminator(const json_value& v, const char* what) {
+std::string terminator(const json_value& v, const char* what)
+{
     const std::string& t = v.as_string(what);
-    if (t.empty()) throw json_error(v.line, std::string(what) + " must not be empty");
+    if (t.empty())
+        throw json_error(v.line, std::string(what) + " must not be empty");
     return t;
 }
 
-property_model read_property(const json_value& j) {
+property_model read_property(const json_value& j)
+{
     j.as_object("a property");
     only_members(j, {"name", "get", "set", "default", "type", "min", "max", "choices"},
                  "a property");
     property_model p;
     p.name = required(j, "name", "a property").as_string("name");
-    if (const json_value* v = j.find("get")) p.get = v->as_string("get");
-    if (const json_value* v = j.find("set")) p.set = v->as_string("set");
+    if (const json_value* v = j.find("get"))
+        p.get = v->as_string("get");
+    if (const json_value* v = j.find("set"))
+        p.set = v->as_string("set");
     if (p.get.empty() && p.set.empty())
         throw json_error(j.line, "property \"" + p.name + "\" needs \"get\" or \"set\"");
     if (const json_value* v = j.find("type")) {
         const std::string& t = v->as_string("type");
-        if (t == "text") p.type = property_model::kind::text;
-        else if (t == "integer") p.type = property_model::kind::integer;
-        else if (t == "real") p.type = property_model::kind::real;
-        else throw json_error(v->line, "type must be text, integer or real");
+        if (t == "text")
+            p.type = property_model::kind::text;
+        else if (t == "integer")
+            p.type = property_model::kind::integer;
+        else if (t == "real")
+            p.type = property_model::kind::real;
+        else
+            throw json_error(v->line, "type must be text, integer or real");
     }
-    if (const json_value* v = j.find("min")) { p.has_min = true; p.min = v->as_number("min"); }
-    if (const json_value* v = j.find("max")) { p.has_max = true; p.max = v->as_number("max"); }
+    if (const json_value* v = j.find("min")) {
+        p.has_min = true;
+        p.min = v->as_number("min");
+    }
+    if (const json_value* v = j.find("max")) {
+        p.has_max = true;
+        p.max = v->as_number("max");
+    }
     if (const json_value* v = j.find("choices")) {
-        for (const auto& c : v->as_array("choices")) p.choices.push_back(c.as_string("a choice"));
-        if (p.choices.empty()) throw json_error(v->line, "choices must not be empty");
+        for (const auto& c : v->as_array("choices"))
+            p.choices.push_back(c.as_string("a choice"));
+        if (p.choices.empty())
+            throw json_error(v->line, "choices must not be empty");
     }
     const json_value& d = required(j, "default", "a property");
     if (d.is(json_value::kind::number)) {
@@ -109,20 +145,26 @@ property_model read_property(const json_value& j) {
     return p;
 }
 
-device_model read_device(const json_value& root) {
+device_model read_device(const json_value& root)
+{
     root.as_object("the device description");
-    only_members(root, {"name", "identity", "line", "terminators", "dialogues", "properties",
-                        "error_queue", "trigger", "modem"},
+    only_members(root,
+                 {"name", "identity", "line", "terminators", "dialogues", "properties",
+                  "error_queue", "trigger", "modem"},
                  "the device description");
     device_model d;
     d.name = required(root, "name", "the device description").as_string("name");
-    if (const json_value* v = root.find("identity")) d.identity = v->as_string("identity");
-    if (const json_value* v = root.find("line")) read_line_settings(*v, d.line);
+    if (const json_value* v = root.find("identity"))
+        d.identity = v->as_string("identity");
+    if (const json_value* v = root.find("line"))
+        read_line_settings(*v, d.line);
     if (const json_value* v = root.find("terminators")) {
         v->as_object("terminators");
         only_members(*v, {"input", "output"}, "terminators");
-        if (const json_value* t = v->find("input")) d.input_terminator = terminator(*t, "input");
-        if (const json_value* t = v->find("output")) d.output_terminator = terminator(*t, "output");
+        if (const json_value* t = v->find("input"))
+            d.input_terminator = terminator(*t, "input");
+        if (const json_value* t = v->find("output"))
+            d.output_terminator = terminator(*t, "output");
     }
     if (const json_value* v = root.find("dialogues")) {
         for (const auto& item : v->as_array("dialogues")) {
@@ -130,8 +172,10 @@ device_model read_device(const json_value& root) {
             only_members(item, {"query", "response", "delay_ms"}, "a dialogue");
             dialogue_model dlg;
             dlg.query = required(item, "query", "a dialogue").as_string("query");
-            if (dlg.query.empty()) throw json_error(item.line, "query must not be empty");
-            if (const json_value* r = item.find("response")) dlg.response = r->as_string("response");
+            if (dlg.query.empty())
+                throw json_error(item.line, "query must not be empty");
+            if (const json_value* r = item.find("response"))
+                dlg.response = r->as_string("response");
             dlg.delay_ms = delay_of(item);
             d.dialogues.push_back(std::move(dlg));
         }
@@ -148,17 +192,20 @@ device_model read_device(const json_value& root) {
     if (const json_value* v = root.find("error_queue")) {
         v->as_object("error_queue");
         only_members(*v, {"query", "size"}, "error_queue");
-        if (const json_value* q = v->find("query")) d.error_query = q->as_string("query");
+        if (const json_value* q = v->find("query"))
+            d.error_query = q->as_string("query");
         if (const json_value* s = v->find("size")) {
             int64_t n = s->as_integer("size");
-            if (n < 1 || n > 1000) throw json_error(s->line, "size must be 1 to 1000");
+            if (n < 1 || n > 1000)
+                throw json_error(s->line, "size must be 1 to 1000");
             d.error_queue_size = static_cast<unsigned>(n);
         }
     }
     if (const json_value* v = root.find("trigger")) {
         v->as_object("trigger");
         only_members(*v, {"response", "delay_ms"}, "trigger");
-        if (const json_value* r = v->find("response")) d.trigger_response = r->as_string("response");
+        if (const json_value* r = v->find("response"))
+            d.trigger_response = r->as_string("response");
         d.trigger_delay_ms = delay_of(*v);
     }
     if (const json_value* v = root.find("modem")) {
@@ -167,7 +214,8 @@ device_model read_device(const json_value& root) {
         auto state = [&](const char* key, ViInt16& out) {
             if (const json_value* s = v->find(key)) {
                 int64_t n = s->as_integer(key);
-                if (n < -1 || n > 1) throw json_error(s->line, std::string(key) + " must be -1, 0 or 1");
+                if (n < -1 || n > 1)
+                    throw json_error(s->line, std::string(key) + " must be -1, 0 or 1");
                 out = static_cast<ViInt16>(n);
             }
         };
@@ -179,11 +227,13 @@ device_model read_device(const json_value& root) {
     return d;
 }
 
-} // namespace
+}  // namespace
 
-device_model load_device_file(const std::string& path) {
+device_model load_device_file(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw device_file_error(VI_ERROR_FILE_ACCESS, path + ": cannot open the device file");
+    if (!in)
+        throw device_file_error(VI_ERROR_FILE_ACCESS, path + ": cannot open the device file");
     std::stringstream text;
     text << in.rdbuf();
     try {
@@ -196,4 +246,4 @@ device_model load_device_file(const std::string& path) {
     }
 }
 
-} // namespace simvisa
+}  // namespace simvisa

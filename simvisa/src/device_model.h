@@ -20,8 +20,8 @@ struct line_settings {
 };
 
 struct dialogue_model {
-    std::string query;    // matched without regard to case
-    std::string response; // empty: a command that answers nothing
+    std::string query;     // matched without regard to case
+    std::string response;  // empty: a command that answers nothing
     unsigned delay_ms = 0;
 };
 
@@ -40,7 +40,7 @@ struct property_model {
 struct device_model {
     std::string file;
     std::string name;
-    std::string identity; // the *IDN? answer
+    std::string identity;  // the *IDN? answer
     line_settings line;
     std::string input_terminator = "\n";
     std::string output_terminator = "\n";
@@ -56,8 +56,9 @@ struct device_model {
 // "file:line: what" for a description file that cannot be read or used.
 struct device_file_error : std::runtime_error {
     device_file_error(ViStatus status, const std::string& what)
-        : std::runtime_error(what), status(status) {}
-    ViStatus status; // VI_ERROR_FILE_ACCESS (cannot open) or VI_ERROR_FILE_IO (malformed)
+        : std::runtime_error(what), status(status)
+    {}
+    ViStatus status;  // VI_ERROR_FILE_ACCESS (cannot open) or VI_ERROR_FILE_IO (malformed)
 };
 
 device_model load_device_file(const std::string& path);
@@ -66,4 +67,4 @@ class json_value;
 // Reads a "line" object (baud, data_bits, parity, stop_bits) into `line`; raises json_error.
 void read_line_settings(const json_value& j, line_settings& line);
 
-} // namespace simvisa
+}  // namespace simvisa

@@ -25,4 +25,4 @@ event_data make_event(ViEventType type);
 void set_number(event_data& ev, ViAttr attr, ViUInt32 size, ViAttrState value);
 void set_text(event_data& ev, ViAttr attr, const std::string& text);
 
-} // namespace simvisa
+}  // namespace simvisa

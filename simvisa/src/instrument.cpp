@@ -9,23 +9,28 @@ namespace {
 
 constexpr size_t max_input = 4096;
 
-std::string trim(std::string_view s) {
+std::string trim(std::string_view s)
+{
     size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b])))
+        ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1])))
+        --e;
     return std::string(s.substr(b, e - b));
 }
 
-bool same_text(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+bool same_text(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::toupper(static_cast<unsigned char>(x)) ==
                       std::toupper(static_cast<unsigned char>(y));
            });
 }
 
-bool parse_number(const std::string& s, bool integer, double& out) {
-    if (s.empty()) return false;
+bool parse_number(const std::string& s, bool integer, double& out)
+{
+    if (s.empty())
+        return false;
     char* end = nullptr;
     if (integer) {
         long long v = std::strtoll(s.c_str(), &end, 10);
@@ -36,20 +41,25 @@ bool parse_number(const std::string& s, bool integer, double& out) {
     return end && *end == '\0';
 }
 
-bool parse_byte(const std::string& s, ViUInt8& out) {
+bool parse_byte(const std::string& s, ViUInt8& out)
+{
     double v;
-    if (!parse_number(s, true, v) || v < 0 || v > 255) return false;
+    if (!parse_number(s, true, v) || v < 0 || v > 255)
+        return false;
     out = static_cast<ViUInt8>(v);
     return true;
 }
 
-} // namespace
+}  // namespace
 
-instrument::instrument(device_model model) : model_(std::move(model)) {
-    for (const auto& p : model_.properties) values_[p.name] = p.initial;
+instrument::instrument(device_model model) : model_(std::move(model))
+{
+    for (const auto& p : model_.properties)
+        values_[p.name] = p.initial;
 }
 
-std::vector<instrument::reply> instrument::receive(std::string_view bytes) {
+std::vector<instrument::reply> instrument::receive(std::string_view bytes)
+{
     std::vector<reply> out;
     const std::string& term = model_.input_terminator;
     // A message ends at the terminator's last character; the rest of the terminator, when it
@@ -75,7 +85,8 @@ std::vector<instrument::reply> instrument::receive(std::string_view bytes) {
     return out;
 }
 
-std::vector<instrument::reply> instrument::end_of_message() {
+std::vector<instrument::reply> instrument::end_of_message()
+{
     std::vector<reply> out;
     if (!input_.empty()) {
         std::string text = std::move(input_);
@@ -85,9 +96,13 @@ std::vector<instrument::reply> instrument::end_of_message() {
     return out;
 }
 
-void instrument::clear() { input_.clear(); }
+void instrument::clear()
+{
+    input_.clear();
+}
 
-void instrument::message(std::string text, std::vector<reply>& out) {
+void instrument::message(std::string text, std::vector<reply>& out)
+{
     // Commands separated by ';' form one message; their answers go back as one response.
     std::string response;
     bool answered = false;
@@ -95,26 +110,32 @@ void instrument::message(std::string text, std::vector<reply>& out) {
     size_t start = 0;
     while (start <= text.size()) {
         size_t end = text.find(';', start);
-        if (end == std::string::npos) end = text.size();
+        if (end == std::string::npos)
+            end = text.size();
         std::string cmd = trim(std::string_view(text).substr(start, end - start));
         start = end + 1;
-        if (cmd.empty()) continue;
+        if (cmd.empty())
+            continue;
         std::string one;
         unsigned d = 0;
         if (command(cmd, one, d)) {
-            if (answered) response += ';';
+            if (answered)
+                response += ';';
             response += one;
             answered = true;
             delay = std::max(delay, d);
         }
     }
     update_service_request();
-    if (answered) out.push_back({response + model_.output_terminator, delay});
+    if (answered)
+        out.push_back({response + model_.output_terminator, delay});
 }
 
-bool instrument::command(const std::string& cmd, std::string& response, unsigned& delay) {
+bool instrument::command(const std::string& cmd, std::string& response, unsigned& delay)
+{
     for (const auto& d : model_.dialogues) {
-        if (!same_text(cmd, d.query)) continue;
+        if (!same_text(cmd, d.query))
+            continue;
         delay = d.delay_ms;
         response = d.response;
         return !d.response.empty();
@@ -129,7 +150,8 @@ bool instrument::command(const std::string& cmd, std::string& response, unsigned
             response = values_[p.name];
             return true;
         }
-        if (p.set.empty() || !same_text(header, p.set)) continue;
+        if (p.set.empty() || !same_text(header, p.set))
+            continue;
         if (arg.empty()) {
             push_error(-109, "Missing parameter");
             return false;
@@ -176,7 +198,8 @@ bool instrument::command(const std::string& cmd, std::string& response, unsigned
         return true;
     }
     if (is("*RST") && arg.empty()) {
-        for (const auto& p : model_.properties) values_[p.name] = p.initial;
+        for (const auto& p : model_.properties)
+            values_[p.name] = p.initial;
         return false;
     }
     if (is("*CLS") && arg.empty()) {
@@ -203,9 +226,11 @@ bool instrument::command(const std::string& cmd, std::string& response, unsigned
     }
     if (is("*ESE") || is("*SRE")) {
         ViUInt8 v;
-        if (!parse_byte(arg, v)) push_error(arg.empty() ? -109 : -222,
-                                            arg.empty() ? "Missing parameter" : "Data out of range");
-        else (is("*ESE") ? ese_ : sre_) = v;
+        if (!parse_byte(arg, v))
+            push_error(arg.empty() ? -109 : -222,
+                       arg.empty() ? "Missing parameter" : "Data out of range");
+        else
+            (is("*ESE") ? ese_ : sre_) = v;
         return false;
     }
     if (is("*OPC") && arg.empty()) {
@@ -216,7 +241,8 @@ bool instrument::command(const std::string& cmd, std::string& response, unsigned
         response = "1";
         return true;
     }
-    if (is("*WAI") && arg.empty()) return false;
+    if (is("*WAI") && arg.empty())
+        return false;
     if (is("*TRG") && arg.empty()) {
         delay = model_.trigger_delay_ms;
         response = model_.trigger_response;
@@ -226,36 +252,48 @@ bool instrument::command(const std::string& cmd, std::string& response, unsigned
     return false;
 }
 
-void instrument::push_error(int code, const char* text) {
+void instrument::push_error(int code, const char* text)
+{
     std::string entry = std::to_string(code) + ",\"" + text + "\"";
     if (errors_.size() >= model_.error_queue_size)
         errors_.back() = "-350,\"Queue overflow\"";
     else
         errors_.push_back(std::move(entry));
-    if (code <= -100 && code > -200) esr_ |= 0x20;      // command error
-    else if (code <= -200 && code > -300) esr_ |= 0x10; // execution error
-    else if (code <= -300 && code > -400) esr_ |= 0x08; // device-specific error
-    else if (code <= -400 && code > -500) esr_ |= 0x04; // query error
+    if (code <= -100 && code > -200)
+        esr_ |= 0x20;  // command error
+    else if (code <= -200 && code > -300)
+        esr_ |= 0x10;  // execution error
+    else if (code <= -300 && code > -400)
+        esr_ |= 0x08;  // device-specific error
+    else if (code <= -400 && code > -500)
+        esr_ |= 0x04;  // query error
 }
 
-ViUInt8 instrument::status_byte() const {
+ViUInt8 instrument::status_byte() const
+{
     ViUInt8 stb = 0;
-    if (!errors_.empty()) stb |= 0x04;
-    if (esr_ & ese_) stb |= 0x20;
-    if (stb & sre_ & ~0x40) stb |= 0x40;
+    if (!errors_.empty())
+        stb |= 0x04;
+    if (esr_ & ese_)
+        stb |= 0x20;
+    if (stb & sre_ & ~0x40)
+        stb |= 0x40;
     return stb;
 }
 
-void instrument::update_service_request() {
+void instrument::update_service_request()
+{
     bool rqs = (status_byte() & 0x40) != 0;
-    if (rqs && !rqs_) srq_pending_ = true;
+    if (rqs && !rqs_)
+        srq_pending_ = true;
     rqs_ = rqs;
 }
 
-bool instrument::take_service_request() {
+bool instrument::take_service_request()
+{
     bool pending = srq_pending_;
     srq_pending_ = false;
     return pending;
 }
 
-} // namespace simvisa
+}  // namespace simvisa

@@ -18,7 +18,7 @@ public:
     explicit instrument(device_model model);
 
     struct reply {
-        std::string bytes; // the response with the output terminator
+        std::string bytes;  // the response with the output terminator
         unsigned delay_ms = 0;
     };
 
@@ -38,7 +38,7 @@ public:
 private:
     device_model model_;
     std::string input_;
-    std::map<std::string, std::string> values_; // property values by name
+    std::map<std::string, std::string> values_;  // property values by name
     std::deque<std::string> errors_;             // "code,\"text\""
     ViUInt8 esr_ = 0, ese_ = 0, sre_ = 0;
     bool rqs_ = false, srq_pending_ = false;
@@ -50,4 +50,4 @@ private:
     void update_service_request();
 };
 
-} // namespace simvisa
+}  // namespace simvisa

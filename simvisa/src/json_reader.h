@@ -26,8 +26,8 @@ public:
     bool boolean = false;
     double number = 0;
     std::string text;
-    std::vector<json_value> items;                       // array elements
-    std::vector<std::pair<std::string, json_value>> members; // object members, in file order
+    std::vector<json_value> items;                            // array elements
+    std::vector<std::pair<std::string, json_value>> members;  // object members, in file order
 
     bool is(kind k) const { return type == k; }
     // Object member or null when absent.
@@ -44,4 +44,4 @@ public:
 
 json_value parse_json(const std::string& text);
 
-} // namespace simvisa
+}  // namespace simvisa

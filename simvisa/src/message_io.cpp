@@ -16,7 +16,8 @@ struct read_rules {
     bool suppress_end;
 };
 
-read_rules rules_of(instr_session& s) {
+read_rules rules_of(instr_session& s)
+{
     std::lock_guard lock(s.m);
     return {static_cast<ViUInt32>(s.values.at(VI_ATTR_TMO_VALUE)),
             static_cast<unsigned char>(s.values.at(VI_ATTR_TERMCHAR)),
@@ -29,36 +30,47 @@ enum class stop { none, end, term_char, max_count };
 
 // What one received byte does to a read that has stored `stored` bytes with it.
 stop judge(const read_rules& r, unsigned char b, unsigned data_bits, ViUInt32 stored,
-           ViUInt32 count) {
+           ViUInt32 count)
+{
     bool end = (r.end_in == VI_ASRL_END_TERMCHAR && b == r.termchar) ||
                (r.end_in == VI_ASRL_END_LAST_BIT && (b & (1u << (data_bits - 1))));
-    if (end && !r.suppress_end) return stop::end;
-    if (r.termchar_en && b == r.termchar) return stop::term_char;
-    if (stored == count) return stop::max_count;
+    if (end && !r.suppress_end)
+        return stop::end;
+    if (r.termchar_en && b == r.termchar)
+        return stop::term_char;
+    if (stored == count)
+        return stop::max_count;
     return stop::none;
 }
 
-clock::time_point deadline_of(ViUInt32 timeout, clock::time_point now) {
-    if (timeout == VI_TMO_INFINITE) return clock::time_point::max();
+clock::time_point deadline_of(ViUInt32 timeout, clock::time_point now)
+{
+    if (timeout == VI_TMO_INFINITE)
+        return clock::time_point::max();
     return now + std::chrono::milliseconds(timeout);
 }
 
 // Bounded waits, so that the "infinite" deadline never overflows a clock conversion.
-template <class Lock> void wait_until(port& p, Lock& lock, clock::time_point t) {
+template <class Lock>
+void wait_until(port& p, Lock& lock, clock::time_point t)
+{
     auto limit = clock::now() + std::chrono::hours(1);
     p.cv.wait_until(lock, std::min(t, limit));
 }
 
-} // namespace
+}  // namespace
 
 ViStatus read_message(const std::shared_ptr<instr_session>& s, ViPBuf buf, ViUInt32 count,
-                      ViUInt32& ret, const std::atomic<bool>* cancel) {
+                      ViUInt32& ret, const std::atomic<bool>* cancel)
+{
     ret = 0;
-    if (count == 0) return VI_SUCCESS_MAX_CNT;
+    if (count == 0)
+        return VI_SUCCESS_MAX_CNT;
     const read_rules r = rules_of(*s);
     port& p = *s->port;
     std::unique_lock lock(p.m);
-    if (!p.accessible_by(s->id)) return VI_ERROR_RSRC_LOCKED;
+    if (!p.accessible_by(s->id))
+        return VI_ERROR_RSRC_LOCKED;
     const clock::time_point deadline = deadline_of(r.timeout, clock::now());
     for (;;) {
         const auto now = clock::now();
@@ -67,46 +79,63 @@ ViStatus read_message(const std::shared_ptr<instr_session>& s, ViPBuf buf, ViUIn
         while (!p.rx.empty() && p.rx.front().at <= now) {
             unsigned char b = p.rx.front().b;
             p.rx.pop_front();
-            if (data_bits < 8) b &= static_cast<unsigned char>((1u << data_bits) - 1);
-            if (discard_null && b == 0) continue;
+            if (data_bits < 8)
+                b &= static_cast<unsigned char>((1u << data_bits) - 1);
+            if (discard_null && b == 0)
+                continue;
             buf[ret++] = b;
             switch (judge(r, b, data_bits, ret, count)) {
-            case stop::end: return VI_SUCCESS;
-            case stop::term_char: return VI_SUCCESS_TERM_CHAR;
-            case stop::max_count: return VI_SUCCESS_MAX_CNT;
-            case stop::none: break;
+            case stop::end:
+                return VI_SUCCESS;
+            case stop::term_char:
+                return VI_SUCCESS_TERM_CHAR;
+            case stop::max_count:
+                return VI_SUCCESS_MAX_CNT;
+            case stop::none:
+                break;
             }
         }
-        if ((cancel && *cancel) || s->closed) return VI_ERROR_ABORT;
-        if (now >= deadline) return VI_ERROR_TMO;
+        if ((cancel && *cancel) || s->closed)
+            return VI_ERROR_ABORT;
+        if (now >= deadline)
+            return VI_ERROR_TMO;
         clock::time_point wake = deadline;
-        if (!p.rx.empty()) wake = std::min(wake, p.rx.front().at);
+        if (!p.rx.empty())
+            wake = std::min(wake, p.rx.front().at);
         wait_until(p, lock, wake);
     }
 }
 
-bool read_would_complete(const std::shared_ptr<instr_session>& s, ViUInt32 count) {
-    if (count == 0) return true;
+bool read_would_complete(const std::shared_ptr<instr_session>& s, ViUInt32 count)
+{
+    if (count == 0)
+        return true;
     const read_rules r = rules_of(*s);
     port& p = *s->port;
     std::lock_guard lock(p.m);
-    if (!p.accessible_by(s->id)) return true; // fails at once
+    if (!p.accessible_by(s->id))
+        return true;  // fails at once
     const auto now = clock::now();
     const unsigned data_bits = static_cast<unsigned>(p.values.at(VI_ATTR_ASRL_DATA_BITS));
     const bool discard_null = p.values.at(VI_ATTR_ASRL_DISCARD_NULL) != 0;
     ViUInt32 stored = 0;
     for (const auto& rb : p.rx) {
-        if (rb.at > now) break;
+        if (rb.at > now)
+            break;
         unsigned char b = rb.b;
-        if (data_bits < 8) b &= static_cast<unsigned char>((1u << data_bits) - 1);
-        if (discard_null && b == 0) continue;
-        if (judge(r, b, data_bits, ++stored, count) != stop::none) return true;
+        if (data_bits < 8)
+            b &= static_cast<unsigned char>((1u << data_bits) - 1);
+        if (discard_null && b == 0)
+            continue;
+        if (judge(r, b, data_bits, ++stored, count) != stop::none)
+            return true;
     }
     return r.timeout == VI_TMO_IMMEDIATE;
 }
 
 ViStatus write_message(const std::shared_ptr<instr_session>& s, const unsigned char* buf,
-                       ViUInt32 count, ViUInt32& ret) {
+                       ViUInt32 count, ViUInt32& ret)
+{
     ret = 0;
     ViUInt32 timeout;
     bool send_end;
@@ -121,13 +150,16 @@ ViStatus write_message(const std::shared_ptr<instr_session>& s, const unsigned c
     }
     port& p = *s->port;
     std::unique_lock lock(p.m);
-    if (!p.accessible_by(s->id)) return VI_ERROR_RSRC_LOCKED;
+    if (!p.accessible_by(s->id))
+        return VI_ERROR_RSRC_LOCKED;
     // A transmitter held off (VI_ATTR_ASRL_ALLOW_TRANSMIT false, as after XOFF) sends nothing
     // until it is allowed again or the time-out expires.
     const clock::time_point deadline = deadline_of(timeout, clock::now());
     while (p.values.at(VI_ATTR_ASRL_ALLOW_TRANSMIT) == 0) {
-        if (s->closed) return VI_ERROR_ABORT;
-        if (clock::now() >= deadline) return VI_ERROR_TMO;
+        if (s->closed)
+            return VI_ERROR_ABORT;
+        if (clock::now() >= deadline)
+            return VI_ERROR_TMO;
         wait_until(p, lock, deadline);
     }
     const unsigned data_bits = static_cast<unsigned>(p.values.at(VI_ATTR_ASRL_DATA_BITS));
@@ -135,21 +167,25 @@ ViStatus write_message(const std::shared_ptr<instr_session>& s, const unsigned c
     if (end_out == VI_ASRL_END_LAST_BIT) {
         // The last bit marks END: clear on every byte, set on the last one when END is sent.
         const unsigned char mark = static_cast<unsigned char>(1u << (data_bits - 1));
-        for (char& c : bytes) c = static_cast<char>(static_cast<unsigned char>(c) & ~mark);
+        for (char& c : bytes)
+            c = static_cast<char>(static_cast<unsigned char>(c) & ~mark);
         if (send_end && !bytes.empty())
             bytes.back() = static_cast<char>(static_cast<unsigned char>(bytes.back()) | mark);
     }
-    if (send_end && end_out == VI_ASRL_END_TERMCHAR) bytes += static_cast<char>(termchar);
+    if (send_end && end_out == VI_ASRL_END_TERMCHAR)
+        bytes += static_cast<char>(termchar);
     const auto now = clock::now();
     p.transmit(bytes, now);
-    if (send_end && end_out == VI_ASRL_END_BREAK) p.line_break(false, now);
+    if (send_end && end_out == VI_ASRL_END_BREAK)
+        p.line_break(false, now);
     ret = count;
     return VI_SUCCESS;
 }
 
-void wake_port(const std::shared_ptr<instr_session>& s) {
+void wake_port(const std::shared_ptr<instr_session>& s)
+{
     std::lock_guard lock(s->port->m);
     s->port->cv.notify_all();
 }
 
-} // namespace simvisa
+}  // namespace simvisa

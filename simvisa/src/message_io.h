@@ -24,4 +24,4 @@ ViStatus write_message(const std::shared_ptr<instr_session>& s, const unsigned c
 // Wakes the reads waiting on the session's port (after a cancel or a close).
 void wake_port(const std::shared_ptr<instr_session>& s);
 
-} // namespace simvisa
+}  // namespace simvisa

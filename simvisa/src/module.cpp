@@ -7,7 +7,8 @@
 namespace simvisa {
 namespace {
 
-HMODULE this_module() {
+HMODULE this_module()
+{
     HMODULE h = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                            GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
@@ -20,7 +21,8 @@ struct thread_start {
     HMODULE module;
 };
 
-DWORD WINAPI thread_main(void* arg) {
+DWORD WINAPI thread_main(void* arg)
+{
     HMODULE module;
     {
         std::unique_ptr<thread_start> start(static_cast<thread_start*>(arg));
@@ -33,9 +35,10 @@ DWORD WINAPI thread_main(void* arg) {
     FreeLibraryAndExitThread(module, 0);
 }
 
-} // namespace
+}  // namespace
 
-std::string module_folder() {
+std::string module_folder()
+{
     char path[MAX_PATH * 2] = {};
     DWORD n = GetModuleFileNameA(this_module(), path, sizeof(path));
     std::string s(path, n);
@@ -43,7 +46,8 @@ std::string module_folder() {
     return slash == std::string::npos ? std::string() : s.substr(0, slash + 1);
 }
 
-bool start_library_thread(std::function<void()> work) {
+bool start_library_thread(std::function<void()> work)
+{
     auto start = std::make_unique<thread_start>();
     start->work = std::move(work);
     if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
@@ -60,4 +64,4 @@ bool start_library_thread(std::function<void()> work) {
     return true;
 }
 
-} // namespace simvisa
+}  // namespace simvisa

@@ -13,4 +13,4 @@ std::string module_folder();
 // a FreeLibrary by the client cannot unload the code under it. False when no thread could start.
 bool start_library_thread(std::function<void()> work);
 
-} // namespace simvisa
+}  // namespace simvisa

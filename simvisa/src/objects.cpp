@@ -11,47 +11,55 @@ struct object_table {
     ViObject next = 1;
 };
 
-object_table& table() {
+object_table& table()
+{
     static object_table t;
     return t;
 }
 
-} // namespace
+}  // namespace
 
-ViObject add_object(std::shared_ptr<object> obj) {
+ViObject add_object(std::shared_ptr<object> obj)
+{
     auto& t = table();
     std::lock_guard lock(t.m);
     // Handles are never 0 (VI_NULL) and not reused while the old one is still open.
-    while (t.next == 0 || t.objects.count(t.next)) ++t.next;
+    while (t.next == 0 || t.objects.count(t.next))
+        ++t.next;
     obj->id = t.next++;
     t.objects.emplace(obj->id, std::move(obj));
     return t.next - 1;
 }
 
-std::shared_ptr<object> find_object(ViObject id) {
+std::shared_ptr<object> find_object(ViObject id)
+{
     auto& t = table();
     std::lock_guard lock(t.m);
     auto it = t.objects.find(id);
     return it == t.objects.end() ? nullptr : it->second;
 }
 
-std::shared_ptr<object> take_object(ViObject id) {
+std::shared_ptr<object> take_object(ViObject id)
+{
     auto& t = table();
     std::lock_guard lock(t.m);
     auto it = t.objects.find(id);
-    if (it == t.objects.end()) return nullptr;
+    if (it == t.objects.end())
+        return nullptr;
     auto obj = std::move(it->second);
     t.objects.erase(it);
     return obj;
 }
 
-size_t object_count() {
+size_t object_count()
+{
     auto& t = table();
     std::lock_guard lock(t.m);
     return t.objects.size();
 }
 
-std::vector<ViObject> contexts_of(ViSession session) {
+std::vector<ViObject> contexts_of(ViSession session)
+{
     auto& t = table();
     std::lock_guard lock(t.m);
     std::vector<ViObject> out;
@@ -61,4 +69,4 @@ std::vector<ViObject> contexts_of(ViSession session) {
     return out;
 }
 
-} // namespace simvisa
+}  // namespace simvisa

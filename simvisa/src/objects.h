@@ -26,11 +26,11 @@ struct object {
 
 // One attribute of an event context.
 struct event_attr {
-    ViUInt32 size = 4;     // bytes of a number
+    ViUInt32 size = 4;  // bytes of a number
     ViAttrState value = 0;
     bool is_text = false;
     bool is_data = false;
-    std::string bytes;     // text or data
+    std::string bytes;  // text or data
 };
 
 struct event_data {
@@ -40,7 +40,7 @@ struct event_data {
 
 struct rm_session : object {
     std::mutex m;
-    std::set<ViObject> children; // sessions and find lists opened through it
+    std::set<ViObject> children;  // sessions and find lists opened through it
     attr_values values;
 };
 
@@ -73,11 +73,11 @@ struct instr_session : object {
     ViSession rm = 0;
     std::shared_ptr<port> port;
 
-    std::mutex m; // values, closed, formatted buffers
+    std::mutex m;  // values, closed, formatted buffers
     attr_values values;
     std::atomic<bool> closed{false};
-    std::string write_buffer; // formatted output not yet sent
-    std::string read_buffer;  // formatted input not yet consumed
+    std::string write_buffer;  // formatted output not yet sent
+    std::string read_buffer;   // formatted input not yet consumed
 
     // Event state, under ev_m.
     std::mutex ev_m;
@@ -86,13 +86,13 @@ struct instr_session : object {
     std::deque<event_data> queue;
     bool overflowed = false;
     std::deque<event_data> suspended;
-    std::vector<handler_entry> handlers; // installation order
+    std::vector<handler_entry> handlers;  // installation order
     bool events_enabled_once = false;
     ViUInt32 max_queue = 50;
 
     // Asynchronous jobs, under job_m.
     std::mutex job_m;
-    std::deque<std::shared_ptr<async_job>> jobs; // waiting
+    std::deque<std::shared_ptr<async_job>> jobs;  // waiting
     std::shared_ptr<async_job> running;
     bool worker = false;
     ViJobId next_job = 1;
@@ -101,9 +101,11 @@ struct instr_session : object {
 // Handle table.
 ViObject add_object(std::shared_ptr<object> obj);
 std::shared_ptr<object> find_object(ViObject id);
-std::shared_ptr<object> take_object(ViObject id); // removes it from the table
+std::shared_ptr<object> take_object(ViObject id);  // removes it from the table
 
-template <class T> std::shared_ptr<T> find(ViObject id) {
+template <class T>
+std::shared_ptr<T> find(ViObject id)
+{
     return std::dynamic_pointer_cast<T>(find_object(id));
 }
 
@@ -112,4 +114,4 @@ size_t object_count();
 // Event contexts that belong to a session (closed with it).
 std::vector<ViObject> contexts_of(ViSession session);
 
-} // namespace simvisa
+}  // namespace simvisa

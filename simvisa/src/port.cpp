@@ -10,37 +10,49 @@ namespace simvisa {
 namespace {
 
 // What a receiver makes of bytes sent with other framing: a deterministic scramble.
-std::string garble(std::string_view bytes) {
+std::string garble(std::string_view bytes)
+{
     std::string out(bytes);
-    for (char& c : out) c = static_cast<char>((static_cast<unsigned char>(c) * 37u + 101u) ^ 0xA5u);
+    for (char& c : out)
+        c = static_cast<char>((static_cast<unsigned char>(c) * 37u + 101u) ^ 0xA5u);
     return out;
 }
 
-} // namespace
+}  // namespace
 
 port::port(ViUInt16 board, std::string device_file, line_settings configured)
     : board(board), name("ASRL" + std::to_string(board) + "::INSTR"),
       device_file(std::move(device_file)), configured(configured),
-      values(initial_values(on_instr, true)) {}
+      values(initial_values(on_instr, true))
+{}
 
-void port::attach_device() {
-    if (device || device_file.empty()) return;
+void port::attach_device()
+{
+    if (device || device_file.empty())
+        return;
     device = std::make_unique<instrument>(load_device_file(device_file));
 }
 
-bool port::accessible_by(ViSession vi) const {
-    if (exclusive_owner && exclusive_owner != vi) return false;
-    if (!shared.empty() && !shared.count(vi) && exclusive_owner != vi) return false;
+bool port::accessible_by(ViSession vi) const
+{
+    if (exclusive_owner && exclusive_owner != vi)
+        return false;
+    if (!shared.empty() && !shared.count(vi) && exclusive_owner != vi)
+        return false;
     return true;
 }
 
-ViAccessMode port::lock_state() const {
-    if (exclusive_owner) return VI_EXCLUSIVE_LOCK;
-    if (!shared.empty()) return VI_SHARED_LOCK;
+ViAccessMode port::lock_state() const
+{
+    if (exclusive_owner)
+        return VI_EXCLUSIVE_LOCK;
+    if (!shared.empty())
+        return VI_SHARED_LOCK;
     return VI_NO_LOCK;
 }
 
-line_settings port::host_line() const {
+line_settings port::host_line() const
+{
     line_settings l;
     l.baud = static_cast<ViUInt32>(values.at(VI_ATTR_ASRL_BAUD));
     l.data_bits = static_cast<ViUInt16>(values.at(VI_ATTR_ASRL_DATA_BITS));
@@ -49,23 +61,29 @@ line_settings port::host_line() const {
     return l;
 }
 
-ViUInt32 port::available(clock::time_point now) const {
+ViUInt32 port::available(clock::time_point now) const
+{
     ViUInt32 n = 0;
     for (const auto& b : rx) {
-        if (b.at > now) break;
+        if (b.at > now)
+            break;
         ++n;
     }
     return n;
 }
 
-void port::transmit(std::string_view bytes, clock::time_point now) {
-    if (!device) return;
+void port::transmit(std::string_view bytes, clock::time_point now)
+{
+    if (!device)
+        return;
     const bool matched = host_line() == device->model().line;
     schedule(device->receive(matched ? std::string(bytes) : garble(bytes)), now);
 }
 
-void port::line_break(bool device_clear, clock::time_point now) {
-    if (!device) return;
+void port::line_break(bool device_clear, clock::time_point now)
+{
+    if (!device)
+        return;
     if (device_clear) {
         device->clear();
         rx.erase(std::remove_if(rx.begin(), rx.end(), [&](const rx_byte& b) { return b.at > now; }),
@@ -76,27 +94,35 @@ void port::line_break(bool device_clear, clock::time_point now) {
     schedule(device->end_of_message(), now);
 }
 
-void port::schedule(const std::vector<instrument::reply>& replies, clock::time_point now) {
+void port::schedule(const std::vector<instrument::reply>& replies, clock::time_point now)
+{
     const bool matched = host_line() == device->model().line;
     for (const auto& r : replies) {
         // Replies keep their order on the line: none overtakes an earlier one.
         clock::time_point at = now + std::chrono::milliseconds(r.delay_ms);
-        if (!rx.empty()) at = std::max(at, rx.back().at);
+        if (!rx.empty())
+            at = std::max(at, rx.back().at);
         arrive(matched ? r.bytes : garble(r.bytes), at);
     }
-    if (device->take_service_request()) raise_service_request();
+    if (device->take_service_request())
+        raise_service_request();
 }
 
-void port::arrive(std::string_view bytes, clock::time_point at) {
-    for (char c : bytes) rx.push_back({at, static_cast<unsigned char>(c)});
+void port::arrive(std::string_view bytes, clock::time_point at)
+{
+    for (char c : bytes)
+        rx.push_back({at, static_cast<unsigned char>(c)});
     cv.notify_all();
 }
 
-void port::discard_received(clock::time_point now) {
-    while (!rx.empty() && rx.front().at <= now) rx.pop_front();
+void port::discard_received(clock::time_point now)
+{
+    while (!rx.empty() && rx.front().at <= now)
+        rx.pop_front();
 }
 
-void port::raise_service_request() {
+void port::raise_service_request()
+{
     for (auto& w : sessions) {
         if (auto s = w.lock()) {
             post_event(s, make_event(VI_EVENT_SERVICE_REQ));
@@ -116,19 +142,22 @@ struct port_table {
     std::map<std::pair<ViUInt16, std::string>, std::shared_ptr<port>> simulated;
 };
 
-port_table& ports() {
+port_table& ports()
+{
     static port_table t;
     return t;
 }
 
-bool in_use(port& p) {
+bool in_use(port& p)
+{
     std::lock_guard lock(p.m);
     return std::any_of(p.sessions.begin(), p.sessions.end(),
                        [](const std::weak_ptr<instr_session>& w) { return !w.expired(); });
 }
 
 // Caller holds the table lock.
-ViStatus load_locked(port_table& t, const char* path) {
+ViStatus load_locked(port_table& t, const char* path)
+{
     std::vector<port_config> config;
     std::string message;
     ViStatus status = read_configuration(path ? std::string(path) : default_configuration_path(),
@@ -148,20 +177,24 @@ ViStatus load_locked(port_table& t, const char* path) {
             next[c.board] = std::make_shared<port>(c.board, c.device_file, c.line);
     }
     for (auto& [board, p] : t.configured)
-        if (!next.count(board) && in_use(*p)) next[board] = p;
+        if (!next.count(board) && in_use(*p))
+            next[board] = p;
     t.configured = std::move(next);
     return VI_SUCCESS;
 }
 
-port_table& loaded_ports() {
+port_table& loaded_ports()
+{
     auto& t = ports();
-    if (!t.loaded) load_locked(t, nullptr);
+    if (!t.loaded)
+        load_locked(t, nullptr);
     return t;
 }
 
-} // namespace
+}  // namespace
 
-std::shared_ptr<port> configured_port(ViUInt16 board) {
+std::shared_ptr<port> configured_port(ViUInt16 board)
+{
     auto& t = ports();
     std::lock_guard lock(t.m);
     auto& l = loaded_ports();
@@ -169,32 +202,38 @@ std::shared_ptr<port> configured_port(ViUInt16 board) {
     return it == l.configured.end() ? nullptr : it->second;
 }
 
-std::vector<std::string> configured_resources() {
+std::vector<std::string> configured_resources()
+{
     auto& t = ports();
     std::lock_guard lock(t.m);
     std::vector<std::string> out;
-    for (const auto& [board, p] : loaded_ports().configured) out.push_back(p->name);
+    for (const auto& [board, p] : loaded_ports().configured)
+        out.push_back(p->name);
     return out;
 }
 
-std::shared_ptr<port> simulation_port(ViUInt16 board, const std::string& device_file) {
+std::shared_ptr<port> simulation_port(ViUInt16 board, const std::string& device_file)
+{
     auto& t = ports();
     std::lock_guard lock(t.m);
     auto& p = t.simulated[{board, device_file}];
-    if (!p) p = std::make_shared<port>(board, device_file, line_settings{});
+    if (!p)
+        p = std::make_shared<port>(board, device_file, line_settings{});
     return p;
 }
 
-ViStatus load_configuration(const char* path) {
+ViStatus load_configuration(const char* path)
+{
     auto& t = ports();
     std::lock_guard lock(t.m);
     return load_locked(t, path);
 }
 
-bool configuration_loaded() {
+bool configuration_loaded()
+{
     auto& t = ports();
     std::lock_guard lock(t.m);
     return !loaded_ports().failed;
 }
 
-} // namespace simvisa
+}  // namespace simvisa

@@ -27,9 +27,9 @@ public:
     port(ViUInt16 board, std::string device_file, line_settings configured);
 
     const ViUInt16 board;
-    const std::string name;        // "ASRL<n>::INSTR"
-    const std::string device_file; // empty: nothing is connected
-    const line_settings configured; // the settings VI_LOAD_CONFIG applies
+    const std::string name;          // "ASRL<n>::INSTR"
+    const std::string device_file;   // empty: nothing is connected
+    const line_settings configured;  // the settings VI_LOAD_CONFIG applies
 
     // Everything below is guarded by m; cv is signalled on every change that a waiting read,
     // write or lock may be waiting for.
@@ -44,7 +44,7 @@ public:
     std::deque<rx_byte> rx;
     ViSession exclusive_owner = 0;
     unsigned exclusive_count = 0;
-    std::map<ViSession, unsigned> shared; // holders of the shared lock and their nesting
+    std::map<ViSession, unsigned> shared;  // holders of the shared lock and their nesting
     std::string shared_key;
     std::vector<std::weak_ptr<instr_session>> sessions;
 
@@ -78,4 +78,4 @@ std::shared_ptr<port> simulation_port(ViUInt16 board, const std::string& device_
 ViStatus load_configuration(const char* path);
 bool configuration_loaded();
 
-} // namespace simvisa
+}  // namespace simvisa

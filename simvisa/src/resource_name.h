@@ -10,8 +10,8 @@ namespace simvisa {
 
 struct resource_name {
     ViUInt16 board = 0;
-    std::string canonical; // "ASRL<n>::INSTR"
-    std::string alias;     // "COM<n>" when the name was given that way or the port has one
+    std::string canonical;  // "ASRL<n>::INSTR"
+    std::string alias;      // "COM<n>" when the name was given that way or the port has one
 };
 
 // VI_SUCCESS with `out` filled; VI_ERROR_INV_RSRC_NAME for a malformed name;
@@ -23,4 +23,4 @@ ViStatus parse_resource_name(const char* text, resource_name& out);
 ViStatus match_resources(const char* expr, const std::vector<std::string>& names,
                          std::vector<std::string>& matches);
 
-} // namespace simvisa
+}  // namespace simvisa

@@ -10,4 +10,4 @@ const char* status_name(ViStatus status);
 // The description; null for an unknown code.
 const char* status_description(ViStatus status);
 
-} // namespace simvisa
+}  // namespace simvisa

@@ -94,17 +94,17 @@ bool has(const std::string& text, const std::string& piece)
 
 TEST(Client, IdentifiesTheMultimeterSetsItsLineAndReadsAMeasurement)
 {
-    auto r = run_client({L"ASRL1::INSTR", L"-c", L"set baud 9600", L"-c", L"set parity none",
-                         L"-c", L"set endout termchar", L"-c", L"query *IDN?", L"-c",
-                         L"set endout none", L"-c", L"write MEAS:VOLT:DC?\\n", L"-c", L"read",
-                         L"-c", L"show baud"});
+    auto r = run_client({L"ASRL1::INSTR", L"-c", L"set baud 9600", L"-c", L"set parity none", L"-c",
+                         L"set endout termchar", L"-c", L"query *IDN?", L"-c", L"set endout none",
+                         L"-c", L"write MEAS:VOLT:DC?\\n", L"-c", L"read", L"-c", L"show baud"});
     EXPECT_EQ(0u, r.exit_code) << r.transcript;
     EXPECT_TRUE(has(r.transcript, "opened ASRL1::INSTR through MorvaneRS232.RS232Svr\n"))
         << r.transcript;
     // Each command is echoed before its answer.
     EXPECT_TRUE(has(r.transcript, "> set parity none\n  parity        none\n")) << r.transcript;
     EXPECT_TRUE(has(r.transcript, "> query *IDN?\n  -> \"*IDN?\" (5 bytes)\n"
-                                  "  <- \"SIMVISA,DMM-6500,SN100200,1.02\\n\"")) << r.transcript;
+                                  "  <- \"SIMVISA,DMM-6500,SN100200,1.02\\n\""))
+        << r.transcript;
     // The typed escape became the line feed that ends the command.
     EXPECT_TRUE(has(r.transcript, "  -> \"MEAS:VOLT:DC?\\n\" (14 bytes)\n")) << r.transcript;
     EXPECT_TRUE(has(r.transcript, "  <- \"+1.234560E+00\\n\"")) << r.transcript;
@@ -127,9 +127,8 @@ TEST(Client, UnknownResourceShowsTheHresultAndTheErrorObject)
 TEST(Client, AFailingCommandSetsTheExitCodeAndTheScriptGoesOn)
 {
     // Commands from standard input (not a console): echoed, run in order until "quit".
-    auto r = run_client({L"ASRL1::INSTR"},
-                        "timeout 200\nread\nfrobnicate\nset parity sideways\n"
-                        "query *IDN?\\n\nquit\nquery *IDN?\\n\n");
+    auto r = run_client({L"ASRL1::INSTR"}, "timeout 200\nread\nfrobnicate\nset parity sideways\n"
+                                           "query *IDN?\\n\nquit\nquery *IDN?\\n\n");
     EXPECT_EQ(1u, r.exit_code) << r.transcript;
     EXPECT_TRUE(has(r.transcript, "> read\nerror: ReadString failed with HRESULT 0x80040015\n"))
         << r.transcript;
@@ -141,7 +140,8 @@ TEST(Client, AFailingCommandSetsTheExitCodeAndTheScriptGoesOn)
     const auto answer = r.transcript.find("<- \"SIMVISA,DMM-6500");
     EXPECT_NE(std::string::npos, answer) << r.transcript;
     EXPECT_EQ(std::string::npos, r.transcript.find("<- \"SIMVISA", answer + 1))
-        << "commands after quit ran\n" << r.transcript;
+        << "commands after quit ran\n"
+        << r.transcript;
 }
 
 TEST(Client, SimulationFileAndOptionStringReachTheSession)
@@ -159,7 +159,10 @@ TEST(Client, SimulationFileAndOptionStringReachTheSession)
 // Each setting goes through its own property and comes back in the names it was set with.
 TEST(Client, SettingsAreSetAndReadBackByName)
 {
-    struct row { const wchar_t* command; const char* shown; };
+    struct row {
+        const wchar_t* command;
+        const char* shown;
+    };
     const row rows[] = {
         {L"set flow rtscts+xonxoff", "  flow          xonxoff+rtscts\n"},
         {L"set stopbits 1.5", "  stopbits      1.5\n"},
@@ -187,8 +190,8 @@ TEST(Client, SettingsAreSetAndReadBackByName)
     EXPECT_TRUE(has(r.transcript, "TerminationCharacter = 13 ;")) << r.transcript;
     EXPECT_TRUE(has(r.transcript, "StopBits = ASRL_STOP_ONE5 ;")) << r.transcript;
 
-    auto refused = run_client({L"ASRL3::INSTR", L"-c", L"set cts on", L"-c", L"set baud fast",
-                               L"-c", L"write \\q"});
+    auto refused = run_client(
+        {L"ASRL3::INSTR", L"-c", L"set cts on", L"-c", L"set baud fast", L"-c", L"write \\q"});
     EXPECT_EQ(1u, refused.exit_code) << refused.transcript;
     EXPECT_TRUE(has(refused.transcript, "error: set: cts is read-only\n")) << refused.transcript;
     EXPECT_TRUE(has(refused.transcript, "error: set: not a value of baud\n")) << refused.transcript;
@@ -197,20 +200,37 @@ TEST(Client, SettingsAreSetAndReadBackByName)
 
 TEST(Client, BytesLocksStatusByteAndAttributes)
 {
-    auto r = run_client({L"ASRL1::INSTR", L"-c", L"writebytes *IDN?\\n", L"-c", L"readbytes 8",
-                         L"-c", L"lock shared 500 bench", L"-c", L"show lockstate", L"-c",
-                         L"unlock", L"-c", L"show lockstate", L"-c", L"flush in discard", L"-c",
+    auto r = run_client({L"ASRL1::INSTR",
+                         L"-c",
+                         L"writebytes *IDN?\\n",
+                         L"-c",
+                         L"readbytes 8",
+                         L"-c",
+                         L"lock shared 500 bench",
+                         L"-c",
+                         L"show lockstate",
+                         L"-c",
+                         L"unlock",
+                         L"-c",
+                         L"show lockstate",
+                         L"-c",
+                         L"flush in discard",
+                         L"-c",
                          L"set ioprotocol 4882strs",
-                         L"-c", L"stb", L"-c", L"attr 0x3FFF0021"});
+                         L"-c",
+                         L"stb",
+                         L"-c",
+                         L"attr 0x3FFF0021"});
     EXPECT_EQ(0u, r.exit_code) << r.transcript;
     // Eight bytes of the answer through a SAFEARRAY; the count ended the read (VI_SUCCESS_MAX_CNT).
     EXPECT_TRUE(has(r.transcript, "  -> 6 bytes\n")) << r.transcript;
-    EXPECT_TRUE(has(r.transcript,
-                    "  <- 8 bytes: 53 49 4D 56 49 53 41 2C [success code 0x00040006]\n"))
+    EXPECT_TRUE(
+        has(r.transcript, "  <- 8 bytes: 53 49 4D 56 49 53 41 2C [success code 0x00040006]\n"))
         << r.transcript;
     EXPECT_TRUE(has(r.transcript, "  locked shared\n")) << r.transcript;
     EXPECT_TRUE(has(r.transcript, "  lockstate     shared\n> unlock\n  done\n> show lockstate\n"
-                                  "  lockstate     none\n")) << r.transcript;
+                                  "  lockstate     none\n"))
+        << r.transcript;
     EXPECT_TRUE(has(r.transcript, "> stb\n  status byte 0x")) << r.transcript;
     EXPECT_TRUE(has(r.transcript, "  0x3FFF0021 = 9600\n")) << r.transcript;
 }

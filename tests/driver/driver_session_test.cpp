@@ -224,9 +224,9 @@ TEST_F(DriverSession, TypedSetsWidenByTheAttributesWidth)
     driver->set_xon_char(0xFE);
     driver->set_send_end_enabled(true);
     driver->set_timeout(-1);
-    for (const char* set : {"attrName=0x3FFF0022,attrValue=18446744073709551614",
-                            "attrName=0x3FFF00C1,attrValue=254", "attrName=0x3FFF0016,attrValue=1",
-                            "attrName=0x3FFF001A,attrValue=18446744073709551615"})
+    for (const char* set :
+         {"attrName=0x3FFF0022,attrValue=18446744073709551614", "attrName=0x3FFF00C1,attrValue=254",
+          "attrName=0x3FFF0016,attrValue=1", "attrName=0x3FFF001A,attrValue=18446744073709551615"})
         EXPECT_TRUE(logged("viSetAttribute(" + session_arg() + "," + set + ")")) << control->log();
 
     EXPECT_EQ(0xFE, driver->get_xon_char());

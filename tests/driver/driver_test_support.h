@@ -54,8 +54,7 @@ public:
 // A library copied next to the test executable under `name` for the life of this object.
 class library_next_to_test {
 public:
-    library_next_to_test(const std::string& source, const char* name)
-        : path_(module_path(nullptr))
+    library_next_to_test(const std::string& source, const char* name) : path_(module_path(nullptr))
     {
         path_ = path_.substr(0, path_.find_last_of("\\/") + 1) + name;
         EXPECT_TRUE(CopyFileA(source.c_str(), path_.c_str(), FALSE))
@@ -76,8 +75,7 @@ public:
           fail_next_(get<simvisa_fail_next_fn>(library, "simvisa_fail_next")),
           clear_faults_(get<simvisa_clear_faults_fn>(library, "simvisa_clear_faults")),
           open_objects_(get<simvisa_open_objects_fn>(library, "simvisa_open_objects"))
-    {
-    }
+    {}
     ~simulation_control()
     {
         if (clear_faults_)

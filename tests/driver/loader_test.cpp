@@ -70,8 +70,8 @@ TEST(Loader, FirstChoiceWithoutARequiredEntryFallsBackAndIsUnloaded)
     EXPECT_EQ("visa32.dll", base_name(module_path(driver.library())));
     EXPECT_EQ(nullptr, GetModuleHandleA("mvvisa32.dll"));
     // Nothing of the dropped library is left in the process-wide entries.
-    for (auto e : {visa::entry::viClose, visa::entry::viSetAttribute,
-                   visa::entry::viGetAttribute, visa::entry::viStatusDesc})
+    for (auto e : {visa::entry::viClose, visa::entry::viSetAttribute, visa::entry::viGetAttribute,
+                   visa::entry::viStatusDesc})
         EXPECT_EQ(driver.library(), module_of(visa::process_entry_raw(e)))
             << visa::entries[visa::index_of(e)].name;
 }

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "com/bstr_t.h"
 #include "com/com_object.h"
 #include "com/com_ptr.h"
@@ -22,10 +21,13 @@ struct ITestDerived : ITestBase {
 struct ITestOther : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Other() = 0;
 };
-__CRT_UUID_DECL(ITestBase, 0x5d8f0a01, 0x1c2b, 0x4e3d, 0x9a, 0x01, 0x00, 0x11, 0x22, 0x33, 0x44, 0x01)
-__CRT_UUID_DECL(ITestDerived, 0x5d8f0a01, 0x1c2b, 0x4e3d, 0x9a, 0x01, 0x00, 0x11, 0x22, 0x33, 0x44, 0x02)
+__CRT_UUID_DECL(ITestBase, 0x5d8f0a01, 0x1c2b, 0x4e3d, 0x9a, 0x01, 0x00, 0x11, 0x22, 0x33, 0x44,
+                0x01)
+__CRT_UUID_DECL(ITestDerived, 0x5d8f0a01, 0x1c2b, 0x4e3d, 0x9a, 0x01, 0x00, 0x11, 0x22, 0x33, 0x44,
+                0x02)
 // ITestOther's IID is given to its map entry explicitly.
-constexpr IID IID_ITestOther = {0x5d8f0a01, 0x1c2b, 0x4e3d, {0x9a, 0x01, 0x00, 0x11, 0x22, 0x33, 0x44, 0x03}};
+constexpr IID IID_ITestOther = {
+    0x5d8f0a01, 0x1c2b, 0x4e3d, {0x9a, 0x01, 0x00, 0x11, 0x22, 0x33, 0x44, 0x03}};
 
 namespace mrv {
 namespace {
@@ -33,11 +35,12 @@ namespace {
 int g_final_releases = 0;
 HRESULT g_final_construct_result = S_OK;
 
-class CTestObject : public CComObjectRootEx<CComMultiThreadModel>, public ITestOther, public ITestDerived {
+class CTestObject : public CComObjectRootEx<CComMultiThreadModel>,
+                    public ITestOther,
+                    public ITestDerived {
 public:
     using interfaces = interface_map<com_entry<ITestOther, ITestOther, &IID_ITestOther>,
-                                     com_entry<ITestDerived>,
-                                     com_entry<ITestBase, ITestDerived>>;
+                                     com_entry<ITestDerived>, com_entry<ITestBase, ITestDerived>>;
 
     HRESULT FinalConstruct() { return g_final_construct_result; }
     void FinalRelease() { ++g_final_releases; }
@@ -49,7 +52,8 @@ public:
 
 class ComObject : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         g_final_releases = 0;
         g_final_construct_result = S_OK;
         locks_before_ = module_lock_count();
@@ -57,7 +61,8 @@ protected:
     long locks_before_ = 0;
 };
 
-TEST_F(ComObject, ReferenceCountModuleLockAndTeardown) {
+TEST_F(ComObject, ReferenceCountModuleLockAndTeardown)
+{
     com_ptr<ITestBase> base;
     ASSERT_EQ(S_OK, CComObject<CTestObject>::CreateInstance(__uuidof(ITestBase), base.put_void()));
     EXPECT_EQ(locks_before_ + 1, module_lock_count());
@@ -69,7 +74,8 @@ TEST_F(ComObject, ReferenceCountModuleLockAndTeardown) {
     EXPECT_EQ(locks_before_, module_lock_count());
 }
 
-TEST_F(ComObject, QueryInterfaceFollowsTheMapAndKeepsIdentity) {
+TEST_F(ComObject, QueryInterfaceFollowsTheMapAndKeepsIdentity)
+{
     com_ptr<IUnknown> unknown;
     ASSERT_EQ(S_OK, CComObject<CTestObject>::CreateInstance(IID_IUnknown, unknown.put_void()));
     auto other = unknown.as<ITestOther>(IID_ITestOther);
@@ -87,7 +93,8 @@ TEST_F(ComObject, QueryInterfaceFollowsTheMapAndKeepsIdentity) {
     EXPECT_EQ(E_POINTER, unknown->QueryInterface(IID_IUnknown, nullptr));
 }
 
-TEST_F(ComObject, FailedCreationDestroysTheObject) {
+TEST_F(ComObject, FailedCreationDestroysTheObject)
+{
     g_final_construct_result = E_ACCESSDENIED;
     void* p = reinterpret_cast<void*>(0xdeadbeef);
     EXPECT_EQ(E_ACCESSDENIED, CComObject<CTestObject>::CreateInstance(__uuidof(ITestBase), &p));
@@ -101,7 +108,8 @@ TEST_F(ComObject, FailedCreationDestroysTheObject) {
     EXPECT_EQ(locks_before_, module_lock_count());
 }
 
-TEST(BstrT, CopiesShareOneTextAndItsNarrowCopy) {
+TEST(BstrT, CopiesShareOneTextAndItsNarrowCopy)
+{
     _bstr_t a(L"ASRL1::INSTR");
     _bstr_t b = a;
     EXPECT_EQ(2, a.share_count());
@@ -121,7 +129,8 @@ TEST(BstrT, CopiesShareOneTextAndItsNarrowCopy) {
     EXPECT_STREQ(L"ASRL1::INSTR", copy.get());
 }
 
-TEST(BstrT, ConvertsFromAnsiTakesOwnershipAndHandlesEmptiness) {
+TEST(BstrT, ConvertsFromAnsiTakesOwnershipAndHandlesEmptiness)
+{
     _bstr_t narrow("COM1");
     EXPECT_STREQ(L"COM1", narrow.wide());
     EXPECT_TRUE(_bstr_t(L"COM1") == narrow);
@@ -137,7 +146,8 @@ TEST(BstrT, ConvertsFromAnsiTakesOwnershipAndHandlesEmptiness) {
     EXPECT_TRUE(_bstr_t(L"") == empty);
 }
 
-TEST(Variant, CopiesAndConvertsOrRaisesComError) {
+TEST(Variant, CopiesAndConvertsOrRaisesComError)
+{
     variant text;
     V_VT(text.get()) = VT_BSTR;
     V_BSTR(text.get()) = ::SysAllocString(L"9600");

@@ -13,9 +13,11 @@ namespace {
 using test::take_error_info;
 
 // {6D1E1B20-93E2-4C5A-8E0B-0D4C1A7F2E11}: an interface GUID of the tests' own.
-constexpr GUID iid_test = {0x6d1e1b20, 0x93e2, 0x4c5a, {0x8e, 0x0b, 0x0d, 0x4c, 0x1a, 0x7f, 0x2e, 0x11}};
+constexpr GUID iid_test = {
+    0x6d1e1b20, 0x93e2, 0x4c5a, {0x8e, 0x0b, 0x0d, 0x4c, 0x1a, 0x7f, 0x2e, 0x11}};
 
-TEST(LocComError, ByIdPostsAllFiveFieldsAndReturnsItsHresult) {
+TEST(LocComError, ByIdPostsAllFiveFieldsAndReturnsItsHresult)
+{
     loc_com_error e(IDS_ALREADY_OPEN, 1013, iid_test, static_cast<HRESULT>(0x8004003A));
     EXPECT_EQ(static_cast<HRESULT>(0x8004003A), e.set_error_info());
     auto f = take_error_info();
@@ -29,7 +31,8 @@ TEST(LocComError, ByIdPostsAllFiveFieldsAndReturnsItsHresult) {
     EXPECT_EQ(L"MrvRS232", f.source);
 }
 
-TEST(LocComError, ByTextWithExplicitHelpFileAndSource) {
+TEST(LocComError, ByTextWithExplicitHelpFileAndSource)
+{
     loc_com_error e(L"No valid conversion.", 1015, _bstr_t(L"D:\\h.chm"), _bstr_t(L"src"), iid_test,
                     E_INVALIDARG);
     EXPECT_STREQ("No valid conversion.", e.what());
@@ -41,7 +44,8 @@ TEST(LocComError, ByTextWithExplicitHelpFileAndSource) {
     EXPECT_EQ(L"src", f.source);
 }
 
-TEST(LocComError, HresultOnlyLeavesTheThreadsObjectInPlace) {
+TEST(LocComError, HresultOnlyLeavesTheThreadsObjectInPlace)
+{
     test::post_earlier_error();
     loc_com_error e(static_cast<HRESULT>(0x80070057));
     EXPECT_EQ(nullptr, e.error_info());
@@ -50,7 +54,8 @@ TEST(LocComError, HresultOnlyLeavesTheThreadsObjectInPlace) {
     EXPECT_EQ(L"earlier error", take_error_info().description);
 }
 
-TEST(LocComError, CopyBuildsAFreshObjectWithTheSameFields) {
+TEST(LocComError, CopyBuildsAFreshObjectWithTheSameFields)
+{
     loc_com_error original(IDS_NO_OPEN_SESSION, 1002, iid_test, no_open_session_hresult);
     loc_com_error copy(original);
     ASSERT_NE(nullptr, copy.error_info());
@@ -66,8 +71,10 @@ TEST(LocComError, CopyBuildsAFreshObjectWithTheSameFields) {
     EXPECT_EQ(a.source, b.source);
 }
 
-TEST(LocComError, CaptureTakesTheThreadsObjectAndKeepsItsHresult) {
-    loc_com_error(IDS_WAIT_TIMED_OUT, 1048, iid_test, static_cast<HRESULT>(0x80040015)).set_error_info();
+TEST(LocComError, CaptureTakesTheThreadsObjectAndKeepsItsHresult)
+{
+    loc_com_error(IDS_WAIT_TIMED_OUT, 1048, iid_test, static_cast<HRESULT>(0x80040015))
+        .set_error_info();
     loc_com_error e(E_FAIL);
     e.capture_error_info();
     EXPECT_STREQ("The wait operation timed out.", e.what());
@@ -77,7 +84,8 @@ TEST(LocComError, CaptureTakesTheThreadsObjectAndKeepsItsHresult) {
     EXPECT_EQ(1048u, f.help_context);
 }
 
-TEST(LocComError, Win32KindTakesTheSystemText) {
+TEST(LocComError, Win32KindTakesTheSystemText)
+{
     win32_com_error w(win32_error(ERROR_ACCESS_DENIED), 1001, iid_test);
     EXPECT_EQ(static_cast<HRESULT>(0x80070005), w.set_error_info());
     auto wf = take_error_info();
@@ -85,7 +93,8 @@ TEST(LocComError, Win32KindTakesTheSystemText) {
     EXPECT_EQ(1001u, wf.help_context);
 }
 
-TEST(LocComError, NoOpenSessionPostsString2006) {
+TEST(LocComError, NoOpenSessionPostsString2006)
+{
     EXPECT_EQ(static_cast<HRESULT>(0x8004000E), no_open_session(iid_test));
     auto f = take_error_info();
     EXPECT_EQ(L"There is not an open session.", f.description);

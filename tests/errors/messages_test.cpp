@@ -12,7 +12,8 @@
 namespace mrv {
 namespace {
 
-TEST(ResourceString, LoadsTextsWithTheirExactSpacingAndQuotes) {
+TEST(ResourceString, LoadsTextsWithTheirExactSpacingAndQuotes)
+{
     EXPECT_STREQ("This resource object has already been opened.  Create a new resource object "
                  "if you desire multiple sessions.",
                  resource_string(IDS_ALREADY_OPEN).text());
@@ -22,7 +23,8 @@ TEST(ResourceString, LoadsTextsWithTheirExactSpacingAndQuotes) {
                  resource_string(IDS_INTERNAL_ERROR).wide_text());
 }
 
-TEST(ResourceString, FallsBackAndStaysUnloadedWhenNeitherIdHasText) {
+TEST(ResourceString, FallsBackAndStaysUnloadedWhenNeitherIdHasText)
+{
     resource_string with_fallback(65000, IDS_UNRECOGNIZED_VISA_ERROR);
     EXPECT_STREQ("An unrecognized Visa error occurred.", with_fallback.text());
     EXPECT_TRUE(with_fallback.loaded());
@@ -33,26 +35,35 @@ TEST(ResourceString, FallsBackAndStaysUnloadedWhenNeitherIdHasText) {
     EXPECT_FALSE(missing.loaded());
 }
 
-TEST(ResourceString, CutsLongTextsTo259Characters) {
+TEST(ResourceString, CutsLongTextsTo259Characters)
+{
     std::string text = resource_string(60000).text();
     ASSERT_EQ(259u, text.size());
     EXPECT_EQ("0123456789abcdef", text.substr(0, 16));
 }
 
-TEST(ResourceString, FormatsInsertsAndWrapsAtTheGivenWidth) {
+TEST(ResourceString, FormatsInsertsAndWrapsAtTheGivenWidth)
+{
     resource_string position(IDS_BAD_WRITE_CHAR_AT);
-    EXPECT_STREQ("The Write string had a bad character at position 7.", position.format(80, 7).text());
+    EXPECT_STREQ("The Write string had a bad character at position 7.",
+                 position.format(80, 7).text());
 
     resource_string refused(IDS_INIT_PARAMETER_FAILED);
     refused.format(80, "BaudRate", "The value of the attribute is not valid for this resource.");
-    EXPECT_STREQ("While Processing the Intialization parameter \"BaudRate\" this error occurred:\r\n"
-                 "The value of the attribute is not valid for this resource.",
-                 refused.text());
+    EXPECT_STREQ(
+        "While Processing the Intialization parameter \"BaudRate\" this error occurred:\r\n"
+        "The value of the attribute is not valid for this resource.",
+        refused.text());
 }
 
 // Cases whose results were observed on Windows with FormatMessage and a maximum width.
-TEST(MessageWrap, BreaksLinesAsFormatMessageDocumentsIt) {
-    struct row { const char* text; unsigned width; const char* expected; };
+TEST(MessageWrap, BreaksLinesAsFormatMessageDocumentsIt)
+{
+    struct row {
+        const char* text;
+        unsigned width;
+        const char* expected;
+    };
     const row rows[] = {
         {"short long line", 20, "short long line"},
         {"short long line", 11, "short long\r\nline"},
@@ -77,7 +88,8 @@ TEST(MessageWrap, BreaksLinesAsFormatMessageDocumentsIt) {
     }
 }
 
-TEST(ErrorString, SystemTextIsWrappedAt40AndEmptyForUnknownCodes) {
+TEST(ErrorString, SystemTextIsWrappedAt40AndEmptyForUnknownCodes)
+{
     error_string access_denied(ERROR_ACCESS_DENIED);
     std::string text = access_denied.text();
     ASSERT_FALSE(text.empty());
@@ -88,8 +100,10 @@ TEST(ErrorString, SystemTextIsWrappedAt40AndEmptyForUnknownCodes) {
         std::string wrapped = error_string(code).text();
         for (std::size_t start = 0, end; start < wrapped.size(); start = end + 2) {
             end = wrapped.find("\r\n", start);
-            if (end == std::string::npos) end = wrapped.size();
-            else some_text_wrapped = true;
+            if (end == std::string::npos)
+                end = wrapped.size();
+            else
+                some_text_wrapped = true;
             EXPECT_LE(end - start, 40u) << "code " << code << ": " << wrapped;
         }
     }

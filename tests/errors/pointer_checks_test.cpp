@@ -16,8 +16,10 @@ namespace {
 // Two pages: the first with `first` protection, the second inaccessible.
 class guarded_pages {
 public:
-    explicit guarded_pages(DWORD first) {
-        base_ = static_cast<std::uint8_t*>(::VirtualAlloc(nullptr, 2 * page(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    explicit guarded_pages(DWORD first)
+    {
+        base_ = static_cast<std::uint8_t*>(
+            ::VirtualAlloc(nullptr, 2 * page(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
         DWORD old = 0;
         ::VirtualProtect(base_ + page(), page(), PAGE_NOACCESS, &old);
         std::fill(base_, base_ + page(), 0xCD);
@@ -27,7 +29,8 @@ public:
     // The address `back` bytes before the end of the first page.
     std::uint8_t* before_end(std::size_t back) const { return base_ + page() - back; }
     std::uint8_t* guard() const { return base_ + page(); }
-    static std::size_t page() {
+    static std::size_t page()
+    {
         SYSTEM_INFO si;
         ::GetSystemInfo(&si);
         return si.dwPageSize;
@@ -37,7 +40,8 @@ private:
     std::uint8_t* base_;
 };
 
-TEST(PointerChecks, NullRaisesBadPointerAtEveryWidth) {
+TEST(PointerChecks, NullRaisesBadPointerAtEveryWidth)
+{
     EXPECT_THROW(check_out_pointer(static_cast<std::uint8_t*>(nullptr)), bad_pointer);
     EXPECT_THROW(check_out_pointer(static_cast<VARIANT_BOOL*>(nullptr)), bad_pointer);
     EXPECT_THROW(check_out_pointer(static_cast<LONG*>(nullptr)), bad_pointer);
@@ -47,7 +51,8 @@ TEST(PointerChecks, NullRaisesBadPointerAtEveryWidth) {
     EXPECT_THROW(check_in_pointer(static_cast<const VARIANT*>(nullptr)), bad_pointer);
 }
 
-TEST(PointerChecks, OutPointersAreZeroedWhenWritable) {
+TEST(PointerChecks, OutPointersAreZeroedWhenWritable)
+{
     LONG value = 0x5A5A5A5A;
     check_out_pointer(&value);
     EXPECT_EQ(0, value);
@@ -56,7 +61,8 @@ TEST(PointerChecks, OutPointersAreZeroedWhenWritable) {
     EXPECT_EQ(nullptr, text);
 }
 
-TEST(PointerChecks, ReadOnlyMemoryFailsOutChecksButPassesInChecks) {
+TEST(PointerChecks, ReadOnlyMemoryFailsOutChecksButPassesInChecks)
+{
     guarded_pages pages(PAGE_READONLY);
     auto* p = pages.before_end(24);
     EXPECT_THROW(check_out_pointer(reinterpret_cast<std::uint8_t*>(p)), bad_pointer);
@@ -65,14 +71,16 @@ TEST(PointerChecks, ReadOnlyMemoryFailsOutChecksButPassesInChecks) {
     EXPECT_EQ(0xCD, *p) << "a failed check writes nothing";
 }
 
-TEST(PointerChecks, ThePointeesWholeWidthMustBeAccessible) {
+TEST(PointerChecks, ThePointeesWholeWidthMustBeAccessible)
+{
     guarded_pages pages(PAGE_READWRITE);
     // 4 bytes before the inaccessible page: 4-byte checks pass, 8- and 24-byte ones fail.
     auto* p = pages.before_end(4);
     EXPECT_NO_THROW(check_out_pointer(reinterpret_cast<LONG*>(p)));
     EXPECT_THROW(check_out_pointer(reinterpret_cast<LONGLONG*>(p)), bad_pointer);
     EXPECT_THROW(check_in_pointer(reinterpret_cast<const double*>(p)), bad_pointer);
-    EXPECT_THROW(check_in_pointer(reinterpret_cast<const VARIANT*>(pages.before_end(16))), bad_pointer);
+    EXPECT_THROW(check_in_pointer(reinterpret_cast<const VARIANT*>(pages.before_end(16))),
+                 bad_pointer);
     EXPECT_NO_THROW(check_in_pointer(reinterpret_cast<const VARIANT*>(pages.before_end(24))));
     EXPECT_THROW(check_in_pointer(reinterpret_cast<const wchar_t*>(pages.guard())), bad_pointer);
 }

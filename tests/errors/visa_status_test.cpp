@@ -11,11 +11,23 @@
 namespace mrv {
 namespace {
 
-constexpr vi_status st(std::uint32_t v) { return static_cast<vi_status>(v); }
-constexpr HRESULT hr(std::uint32_t v) { return static_cast<HRESULT>(v); }
+constexpr vi_status st(std::uint32_t v)
+{
+    return static_cast<vi_status>(v);
+}
+constexpr HRESULT hr(std::uint32_t v)
+{
+    return static_cast<HRESULT>(v);
+}
 
-TEST(StatusMap, MapsListedStatusesAndDefaultsTheRest) {
-    struct row { const char* label; vi_status status; HRESULT hresult; DWORD context; };
+TEST(StatusMap, MapsListedStatusesAndDefaultsTheRest)
+{
+    struct row {
+        const char* label;
+        vi_status status;
+        HRESULT hresult;
+        DWORD context;
+    };
     const row rows[] = {
         {"VI_SUCCESS", 0, S_OK, 0},
         {"warning 0x3FFF0005", st(0x3FFF0005), hr(0x00040005), 0x3FFF0005},
@@ -37,7 +49,8 @@ TEST(StatusMap, MapsListedStatusesAndDefaultsTheRest) {
     }
 }
 
-TEST(StatusMap, ListsSeventeenCompletionAndSeventySixErrorCodes) {
+TEST(StatusMap, ListsSeventeenCompletionAndSeventySixErrorCodes)
+{
     int completions = 0, errors = 0;
     for (std::uint32_t low = 0; low <= 0xFFFF; ++low) {
         completions += status_is_mapped(st(0x3FFF0000u | low));
@@ -49,7 +62,8 @@ TEST(StatusMap, ListsSeventeenCompletionAndSeventySixErrorCodes) {
 
 // A stand-in for the loaded library's viStatusDesc.
 int g_library_calls = 0;
-vi_status library_desc(vi_session session, vi_status status, char* desc) {
+vi_status library_desc(vi_session session, vi_status status, char* desc)
+{
     ++g_library_calls;
     std::snprintf(desc, 256, "library text for %08lX on %lu", static_cast<unsigned long>(status),
                   static_cast<unsigned long>(session));
@@ -58,14 +72,16 @@ vi_status library_desc(vi_session session, vi_status status, char* desc) {
 
 class VisaError : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         g_library_calls = 0;
         set_library_status_description(&library_desc);
     }
     void TearDown() override { set_library_status_description(nullptr); }
 };
 
-TEST_F(VisaError, ErrorStatusWithSessionIsDescribedByTheLibrary) {
+TEST_F(VisaError, ErrorStatusWithSessionIsDescribedByTheLibrary)
+{
     visa_error e(st(0xBFFF0039), 7);
     EXPECT_STREQ("library text for BFFF0039 on 7", e.what());
     EXPECT_EQ(st(0xBFFF0039), e.status());
@@ -74,7 +90,8 @@ TEST_F(VisaError, ErrorStatusWithSessionIsDescribedByTheLibrary) {
     EXPECT_EQ(1, g_library_calls);
 }
 
-TEST_F(VisaError, CompletionCodeKeepsTheUnrecognisedTextWithoutAskingTheLibrary) {
+TEST_F(VisaError, CompletionCodeKeepsTheUnrecognisedTextWithoutAskingTheLibrary)
+{
     visa_error e(st(0x3FFF0005), 7);
     EXPECT_STREQ("An unrecognized Visa error occurred.", e.what());
     EXPECT_EQ(hr(0x00040005), e.hresult());
@@ -82,7 +99,8 @@ TEST_F(VisaError, CompletionCodeKeepsTheUnrecognisedTextWithoutAskingTheLibrary)
     EXPECT_EQ(0, g_library_calls);
 }
 
-TEST_F(VisaError, MinusOneIsTheVisaSystemErrorWithTheInternalErrorText) {
+TEST_F(VisaError, MinusOneIsTheVisaSystemErrorWithTheInternalErrorText)
+{
     visa_error e(-1, 7);
     EXPECT_EQ(st(0xBFFF0000), e.status());
     EXPECT_STREQ("An internal error occurred.  Please contact your I/O vendor.", e.what());
@@ -93,16 +111,19 @@ TEST_F(VisaError, MinusOneIsTheVisaSystemErrorWithTheInternalErrorText) {
 
 struct fake_driver : status_describer {
     vi_session describer_session() const noexcept override { return 42; }
-    void status_description(vi_status status, char* desc) override {
+    void status_description(vi_status status, char* desc) override
+    {
         ++calls;
-        if (fail_with) throw visa_error(fail_with, *this);
+        if (fail_with)
+            throw visa_error(fail_with, *this);
         std::snprintf(desc, 256, "driver text for %08lX", static_cast<unsigned long>(status));
     }
     int calls = 0;
     vi_status fail_with = 0;
 };
 
-TEST_F(VisaError, DriverDescribesWhenGivenAndTheLibraryIsNotAsked) {
+TEST_F(VisaError, DriverDescribesWhenGivenAndTheLibraryIsNotAsked)
+{
     fake_driver d;
     visa_error e(st(0xBFFF0015), d);
     EXPECT_STREQ("driver text for BFFF0015", e.what());
@@ -111,7 +132,8 @@ TEST_F(VisaError, DriverDescribesWhenGivenAndTheLibraryIsNotAsked) {
     EXPECT_EQ(0, g_library_calls);
 }
 
-TEST_F(VisaError, FailingDescriptionRaisesItsOwnErrorWithoutRecursing) {
+TEST_F(VisaError, FailingDescriptionRaisesItsOwnErrorWithoutRecursing)
+{
     fake_driver d;
     d.fail_with = st(0xBFFF000E);
     try {
@@ -124,7 +146,8 @@ TEST_F(VisaError, FailingDescriptionRaisesItsOwnErrorWithoutRecursing) {
     EXPECT_EQ(1, d.calls);
 }
 
-TEST(Win32Error, HresultFollowsTheSignOfTheCode) {
+TEST(Win32Error, HresultFollowsTheSignOfTheCode)
+{
     EXPECT_EQ(hr(0x80070005), win32_error(5).hresult());
     EXPECT_EQ(hr(0x80004005), win32_error(0x80004005).hresult());
     EXPECT_EQ(S_OK, win32_error(0).hresult());
@@ -132,7 +155,8 @@ TEST(Win32Error, HresultFollowsTheSignOfTheCode) {
     EXPECT_STRNE("", win32_error(5).what());
 }
 
-TEST(Win32Error, HresultErrorCarriesItsTextAndHresult) {
+TEST(Win32Error, HresultErrorCarriesItsTextAndHresult)
+{
     win32_hresult_error e(2003, hr(0x8002000B));
     EXPECT_STREQ("Bad Array Argument", e.what());
     EXPECT_EQ(hr(0x8002000B), e.hresult());

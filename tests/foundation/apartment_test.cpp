@@ -93,8 +93,8 @@ TEST(Apartments, HandlerInGlobalInterfaceTableRunsOnItsOwnersThread)
         {
             auto git = global_interface_table();
             mrv::com_ptr<IEventHandler> proxy;
-            ASSERT_EQ(S_OK, git->GetInterfaceFromGlobal(cookie, IID_IEventHandler,
-                                                        proxy.put_void()));
+            ASSERT_EQ(S_OK,
+                      git->GetInterfaceFromGlobal(cookie, IID_IEventHandler, proxy.put_void()));
             EXPECT_NE(static_cast<IEventHandler*>(&handler), proxy.get())
                 << "another apartment must get a proxy, not the object itself";
             EXPECT_EQ(0x00040002, proxy->HandleEvent(nullptr, nullptr, 42));

@@ -40,8 +40,7 @@ const expected_interface kInterfaces[] = {
     {"IEventIOCompletion", &IID_IEventIOCompletion, &IID_IEvent, 5, "IOStatus",
      "ReadBufferAsString"},
     {"IEventTrigger", &IID_IEventTrigger, &IID_IEvent, 1, "TriggerID", "TriggerID"},
-    {"IEventVxiSignal", &IID_IEventVxiSignal, &IID_IEvent, 1, "SignalStatusID",
-     "SignalStatusID"},
+    {"IEventVxiSignal", &IID_IEventVxiSignal, &IID_IEvent, 1, "SignalStatusID", "SignalStatusID"},
     {"IEventVxiVmeInterrupt", &IID_IEventVxiVmeInterrupt, &IID_IEvent, 2, "InterruptStatusID",
      "InterruptLevel"},
     {"IEventGpibCIC", &IID_IEventGpibCIC, &IID_IEvent, 1, "CICState", "CICState"},
@@ -61,14 +60,22 @@ struct type_attr {
     ITypeInfo* info;
     TYPEATTR* attr = nullptr;
     explicit type_attr(ITypeInfo* i) : info(i) { info->GetTypeAttr(&attr); }
-    ~type_attr() { if (attr) info->ReleaseTypeAttr(attr); }
+    ~type_attr()
+    {
+        if (attr)
+            info->ReleaseTypeAttr(attr);
+    }
 };
 
 struct func_desc {
     ITypeInfo* info;
     FUNCDESC* desc = nullptr;
     func_desc(ITypeInfo* i, UINT index) : info(i) { info->GetFuncDesc(index, &desc); }
-    ~func_desc() { if (desc) info->ReleaseFuncDesc(desc); }
+    ~func_desc()
+    {
+        if (desc)
+            info->ReleaseFuncDesc(desc);
+    }
 };
 
 std::string function_name(ITypeInfo* info, MEMBERID id)
@@ -163,7 +170,11 @@ TEST(VisaComTypeLibrary, EnumerationsAreThirtyTwoBitWithStandardValues)
     com_init com;
     auto lib = load_registered_library();
     ASSERT_TRUE(lib);
-    struct { const wchar_t* type; const wchar_t* member; long value; } cases[] = {
+    struct {
+        const wchar_t* type;
+        const wchar_t* member;
+        long value;
+    } cases[] = {
         {L"AccessMode", L"SHARED_LOCK", 2},
         {L"EventType", L"EVENT_TRIG", static_cast<long>(0xBFFF200Au)},
         {L"EventType", L"ALL_ENABLED_EVENTS", 0x3FFF7FFF},

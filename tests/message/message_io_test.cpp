@@ -13,8 +13,8 @@ using namespace mrv::test;
 
 namespace {
 
-constexpr HRESULT kTermChar = 0x00040005;        // VI_SUCCESS_TERM_CHAR
-constexpr HRESULT kMaxCount = 0x00040006;        // VI_SUCCESS_MAX_CNT
+constexpr HRESULT kTermChar = 0x00040005;  // VI_SUCCESS_TERM_CHAR
+constexpr HRESULT kMaxCount = 0x00040006;  // VI_SUCCESS_MAX_CNT
 constexpr HRESULT kTimeout = static_cast<HRESULT>(0x80040015);
 constexpr HRESULT kNotSupported = static_cast<HRESULT>(0x80040067);
 
@@ -159,7 +159,8 @@ TEST_F(MessageIo, TextQueryReachesTheInstrumentAsIs)
     ASSERT_HR(S_OK, message->WriteString(query, &written));
     EXPECT_EQ(6, written);
     EXPECT_EQ(1u, visa->count("viWrite(")) << visa->log();
-    EXPECT_EQ(1u, visa->count(R"(buf="*IDN?\n",cnt=6,)")) << "exactly L bytes, no zero\n" << visa->log();
+    EXPECT_EQ(1u, visa->count(R"(buf="*IDN?\n",cnt=6,)")) << "exactly L bytes, no zero\n"
+                                                          << visa->log();
 
     BSTR answer = nullptr;
     ASSERT_HR(S_OK, message->ReadString(256, &answer));
@@ -180,7 +181,8 @@ TEST_F(MessageIo, WriteStringRefusesCharactersWithoutOneByteForm)
     open(L"ASRL3::INSTR");
     if (GetACP() == CP_UTF8)
         GTEST_SKIP() << "the ANSI code page has a form for every character";
-    bstr_arg text(L"ab\x4E2D" L"cd");
+    bstr_arg text(L"ab\x4E2D"
+                  L"cd");
     long written = -1;
     EXPECT_HR(E_INVALIDARG, message->WriteString(text, &written));
     expect_error(1016, IID_IMessage, "The Write string had a bad character at position 2.");

@@ -12,7 +12,10 @@ using nko_test::scripted_server;
 namespace {
 
 std::vector<std::string> g_reports;
-void capture(const std::string& text) { g_reports.push_back(text); }
+void capture(const std::string& text)
+{
+    g_reports.push_back(text);
+}
 
 class Channel : public ::testing::Test {
 protected:
@@ -26,15 +29,17 @@ TEST(Requests, TextsHaveTheirAttributesInOrderWithTheNameEscaped)
     EXPECT_EQ("<CreateEvent ProcId=\"42\" SecurityAttributes=\"1\" bManualReset=\"1\" "
               "bInitialState=\"0\" lpName=\"Global\\a&lt;b&quot;c&amp;d&apos;e&gt;\"/>",
               create_event_request(42, true, TRUE, FALSE, "Global\\a<b\"c&d'e>"));
-    EXPECT_EQ("<CreateMutex ProcId=\"7\" SecurityAttributes=\"0\" bInitialOwner=\"1\" lpName=\"m\"/>",
-              create_mutex_request(7, false, TRUE, "m"));
+    EXPECT_EQ(
+        "<CreateMutex ProcId=\"7\" SecurityAttributes=\"0\" bInitialOwner=\"1\" lpName=\"m\"/>",
+        create_mutex_request(7, false, TRUE, "m"));
     EXPECT_EQ("<CreateSemaphore ProcId=\"7\" SecurityAttributes=\"1\" lInitialCount=\"0\" "
               "lMaximumCount=\"65535\" lpName=\"s\"/>",
               create_semaphore_request(7, true, 0, 65535, "s"));
-    EXPECT_EQ("<CreateFileMapping ProcId=\"7\" hFile=\"-1\" SecurityAttributes=\"1\" flProtect=\"4\" "
-              "dwMaximumSizeHigh=\"0\" dwMaximumSizeLow=\"-1\" lpName=\"f\"/>",
-              create_file_mapping_request(7, INVALID_HANDLE_VALUE, true, PAGE_READWRITE, 0,
-                                          0xFFFFFFFF, "f"));
+    EXPECT_EQ(
+        "<CreateFileMapping ProcId=\"7\" hFile=\"-1\" SecurityAttributes=\"1\" flProtect=\"4\" "
+        "dwMaximumSizeHigh=\"0\" dwMaximumSizeLow=\"-1\" lpName=\"f\"/>",
+        create_file_mapping_request(7, INVALID_HANDLE_VALUE, true, PAGE_READWRITE, 0, 0xFFFFFFFF,
+                                    "f"));
     EXPECT_EQ("<CloseHandle ProcId=\"7\" Handle=\"1234\"/>", close_handle_request(7, 1234));
 }
 
@@ -57,8 +62,9 @@ TEST(Replies, HandleAndOptionalErrorCode)
         ULONG_PTR handle;
         std::optional<DWORD> error;
     } rows[] = {
-        {"1234,183", 1234, 183}, {"1234", 1234, std::nullopt}, {"0,87", 0, 87},
-        {"", 0, std::nullopt},   {"x,5", 0, 5},                {"18446744073709551615", 0, std::nullopt},
+        {"1234,183", 1234, 183}, {"1234", 1234, std::nullopt},
+        {"0,87", 0, 87},         {"", 0, std::nullopt},
+        {"x,5", 0, 5},           {"18446744073709551615", 0, std::nullopt},
     };
     for (const auto& row : rows) {
         const reply r = parse_reply(row.text);
@@ -120,10 +126,12 @@ TEST_F(Channel, FirstContactReportsHowManyTriesItTook)
     channel c(server.name(), capture, 100);
     EXPECT_EQ(5u, c.communicate("<Req/>"));
     ASSERT_EQ(1u, g_reports.size());
-    EXPECT_TRUE(g_reports[0].starts_with("NkoServerCommunicate: NkoServer communications established in "))
+    EXPECT_TRUE(
+        g_reports[0].starts_with("NkoServerCommunicate: NkoServer communications established in "))
         << g_reports[0];
     EXPECT_TRUE(g_reports[0].ends_with(" tries.")) << g_reports[0];
-    EXPECT_NE(g_reports[0], "NkoServerCommunicate: NkoServer communications established in 1 tries.");
+    EXPECT_NE(g_reports[0],
+              "NkoServerCommunicate: NkoServer communications established in 1 tries.");
 }
 
 TEST_F(Channel, ReplyLongerThanTheBufferIsCutAndParsed)

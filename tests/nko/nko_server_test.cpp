@@ -19,9 +19,15 @@ std::string name_for(const char* what)
 }
 
 // The local handle of a creation, owned; the creation's last error is kept for the caller.
-mrv::unique_handle take(NkoHandle* h) { return mrv::unique_handle(NkoTakeHandle(h)); }
+mrv::unique_handle take(NkoHandle* h)
+{
+    return mrv::unique_handle(NkoTakeHandle(h));
+}
 
-std::string request(const std::string& text) { return nko_test::send_request(kNkoPipeName, text); }
+std::string request(const std::string& text)
+{
+    return nko_test::send_request(kNkoPipeName, text);
+}
 
 }  // namespace
 
@@ -133,22 +139,29 @@ TEST(Server, CloseHandleClosesOnlyTheCallersObjects)
     ASSERT_NE(0u, r.handle) << made;
     EXPECT_EQ(0u, r.error.value_or(99));
 
-    EXPECT_EQ("0,6", request("<CloseHandle ProcId=\"1\" Handle=\"" + std::to_string(r.handle) + "\"/>"))
+    EXPECT_EQ("0,6",
+              request("<CloseHandle ProcId=\"1\" Handle=\"" + std::to_string(r.handle) + "\"/>"))
         << "another process's object";
-    EXPECT_EQ("1,0", request("<CloseHandle ProcId=\"" + pid + "\" Handle=\"" + std::to_string(r.handle) + "\"/>"));
-    EXPECT_EQ("0,6", request("<CloseHandle ProcId=\"" + pid + "\" Handle=\"" + std::to_string(r.handle) + "\"/>"))
+    EXPECT_EQ("1,0", request("<CloseHandle ProcId=\"" + pid + "\" Handle=\"" +
+                             std::to_string(r.handle) + "\"/>"));
+    EXPECT_EQ("0,6", request("<CloseHandle ProcId=\"" + pid + "\" Handle=\"" +
+                             std::to_string(r.handle) + "\"/>"))
         << "closed already";
 }
 
 TEST(Server, MalformedAndOversizedRequestsGetAZeroReply)
 {
-    for (const char* bad : {"garbage", "<CreateEvent ProcId=\"1\"/>", "<Unknown ProcId=\"1\" lpName=\"x\"/>",
-                            "<CreateEvent ProcId=\"x\" SecurityAttributes=\"1\" bManualReset=\"1\" bInitialState=\"0\" lpName=\"x\"/>"})
+    for (const char* bad :
+         {"garbage", "<CreateEvent ProcId=\"1\"/>", "<Unknown ProcId=\"1\" lpName=\"x\"/>",
+          "<CreateEvent ProcId=\"x\" SecurityAttributes=\"1\" bManualReset=\"1\" "
+          "bInitialState=\"0\" lpName=\"x\"/>"})
         EXPECT_EQ("0,87", request(bad)) << bad;
-    EXPECT_EQ("0,87", nko_test::raw_exchange(kNkoPipeName, 6, std::string("<X/>", 4) + std::string(2, '\0')))
+    EXPECT_EQ("0,87", nko_test::raw_exchange(kNkoPipeName, 6,
+                                             std::string("<X/>", 4) + std::string(2, '\0')))
         << "a NUL inside the text";
     EXPECT_EQ("0,87", nko_test::raw_exchange(kNkoPipeName, 10, "<X/>")) << "length disagrees";
-    const std::string huge = "<CloseHandle ProcId=\"1\" Handle=\"" + std::string(5000, '1') + "\"/>";
+    const std::string huge =
+        "<CloseHandle ProcId=\"1\" Handle=\"" + std::string(5000, '1') + "\"/>";
     EXPECT_EQ("0,87", request(huge));
     EXPECT_EQ("0,87", nko_test::raw_exchange(kNkoPipeName, 0x12345678, "12345678"))
         << "two messages: an 8-byte count is refused, and so is what follows";
@@ -165,8 +178,9 @@ TEST(Server, ManyClientsAtOnce)
         threads.emplace_back([&, t] {
             for (int i = 0; i < kEach; ++i) {
                 // Half the names are shared by all threads, half are each thread's own.
-                const std::string name = i % 2 ? name_for(("many_" + std::to_string(i)).c_str())
-                                               : name_for(("own_" + std::to_string(t * 100 + i)).c_str());
+                const std::string name =
+                    i % 2 ? name_for(("many_" + std::to_string(i)).c_str())
+                          : name_for(("own_" + std::to_string(t * 100 + i)).c_str());
                 NkoHandle* h = NkoCreateEvent(nullptr, TRUE, FALSE, name.c_str());
                 if (NkoIsValid(h))
                     ++valid;
@@ -191,7 +205,8 @@ TEST(Server, ASecondServerRefusesToStart)
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &si, &pi));
     mrv::unique_handle process(pi.hProcess), thread(pi.hThread);
     if (WaitForSingleObject(process.get(), 20000) != WAIT_OBJECT_0) {
         TerminateProcess(process.get(), 99);

@@ -62,7 +62,8 @@ private:
             next_ = make_instance();
         for (std::size_t i = 0; i < replies_.size(); ++i) {
             mrv::unique_file pipe = std::move(next_);
-            if (!pipe || (!ConnectNamedPipe(pipe.get(), nullptr) && GetLastError() != ERROR_PIPE_CONNECTED))
+            if (!pipe ||
+                (!ConnectNamedPipe(pipe.get(), nullptr) && GetLastError() != ERROR_PIPE_CONNECTED))
                 break;
             if (i + 1 < replies_.size())
                 next_ = make_instance();

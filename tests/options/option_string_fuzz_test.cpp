@@ -24,8 +24,8 @@ constexpr int kStrings = 5000;
 struct key_info {
     const char* name;
     unsigned long attribute;
-    long low, high;                   // the range the library accepts
-    std::vector<long> values;         // numbers the generator writes for this key
+    long low, high;            // the range the library accepts
+    std::vector<long> values;  // numbers the generator writes for this key
 };
 
 const long U32 = 0x7FFFFFFF;  // the largest value an option string can give
@@ -50,11 +50,23 @@ const std::vector<key_info> keys = {
 };
 
 const std::map<std::string, long> names = {
-    {"ASRL_FLOW_NONE", 0}, {"ASRL_FLOW_XON_XOFF", 1}, {"ASRL_FLOW_RTS_CTS", 2},
-    {"ASRL_FLOW_DTR_DSR", 4}, {"ASRL_PAR_NONE", 0}, {"ASRL_PAR_ODD", 1}, {"ASRL_PAR_EVEN", 2},
-    {"ASRL_PAR_MARK", 3}, {"ASRL_PAR_SPACE", 4}, {"ASRL_STOP_ONE", 10}, {"ASRL_STOP_TWO", 20},
-    {"ASRL_END_NONE", 0}, {"ASRL_END_LAST_BIT", 1}, {"ASRL_END_TERMCHAR", 2},
-    {"ASRL_END_BREAK", 3}, {"TRUE", 1}, {"FALSE", 0},
+    {"ASRL_FLOW_NONE", 0},
+    {"ASRL_FLOW_XON_XOFF", 1},
+    {"ASRL_FLOW_RTS_CTS", 2},
+    {"ASRL_FLOW_DTR_DSR", 4},
+    {"ASRL_PAR_NONE", 0},
+    {"ASRL_PAR_ODD", 1},
+    {"ASRL_PAR_EVEN", 2},
+    {"ASRL_PAR_MARK", 3},
+    {"ASRL_PAR_SPACE", 4},
+    {"ASRL_STOP_ONE", 10},
+    {"ASRL_STOP_TWO", 20},
+    {"ASRL_END_NONE", 0},
+    {"ASRL_END_LAST_BIT", 1},
+    {"ASRL_END_TERMCHAR", 2},
+    {"ASRL_END_BREAK", 3},
+    {"TRUE", 1},
+    {"FALSE", 0},
 };
 
 bool accepted(const key_info& k, long v)
@@ -77,8 +89,10 @@ std::string ascii_upper(std::string s)
 std::string without_outer_spaces(const std::string& s)
 {
     std::size_t a = 0, b = s.size();
-    while (a < b && s[a] == ' ') ++a;
-    while (b > a && s[b - 1] == ' ') --b;
+    while (a < b && s[a] == ' ')
+        ++a;
+    while (b > a && s[b - 1] == ' ')
+        --b;
     return s.substr(a, b - a);
 }
 
@@ -93,11 +107,13 @@ expectation expect_for(const std::string& s)
 {
     expectation e;
     std::size_t at = 0;
-    while (at < s.size() && s[at] == ' ') ++at;
+    while (at < s.size() && s[at] == ' ')
+        ++at;
     while (s.find('=', at) != std::string::npos) {
         std::size_t semicolon = s.find(';', at);
         const bool last = semicolon == std::string::npos;
-        if (last) semicolon = s.size();
+        if (last)
+            semicolon = s.size();
         if (semicolon == at || semicolon - at > 99)
             break;
         const std::string item = s.substr(at, semicolon - at);
@@ -110,12 +126,19 @@ expectation expect_for(const std::string& s)
                 const std::string upper_key = ascii_upper(key);
                 const key_info* k = nullptr;
                 for (const key_info& candidate : keys)
-                    if (upper_key == candidate.name) k = &candidate;
-                if (!k) { e.outcome = expectation::rejected; return e; }
+                    if (upper_key == candidate.name)
+                        k = &candidate;
+                if (!k) {
+                    e.outcome = expectation::rejected;
+                    return e;
+                }
                 long number = std::strtol(value.c_str(), nullptr, 10);
                 if (number == 0 && value.find_first_not_of("0 ") != std::string::npos) {
                     const auto name = names.find(ascii_upper(value));
-                    if (name == names.end()) { e.outcome = expectation::rejected; return e; }
+                    if (name == names.end()) {
+                        e.outcome = expectation::rejected;
+                        return e;
+                    }
                     number = name->second;
                 }
                 e.sets.push_back(attribute_set(k->attribute, number));
@@ -129,7 +152,8 @@ expectation expect_for(const std::string& s)
         if (last)
             break;
         at = semicolon + 1;
-        while (at < s.size() && s[at] == ' ') ++at;
+        while (at < s.size() && s[at] == ' ')
+            ++at;
     }
     return e;
 }
@@ -145,11 +169,14 @@ public:
         std::wstring s = spaces();
         const int items = pick(0, 6);
         for (int i = 0; i < items; ++i) {
-            if (i) s += separator();
+            if (i)
+                s += separator();
             s += item();
         }
-        if (chance(10)) s += L";";
-        if (chance(4)) s.insert(static_cast<std::size_t>(pick(0, static_cast<int>(s.size()))), 1, L'\0');
+        if (chance(10))
+            s += L";";
+        if (chance(4))
+            s.insert(static_cast<std::size_t>(pick(0, static_cast<int>(s.size()))), 1, L'\0');
         return s;
     }
 
@@ -157,9 +184,15 @@ private:
     int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
     bool chance(int percent) { return pick(1, 100) <= percent; }
     template <class C>
-    const auto& any(const C& c) { return c[static_cast<std::size_t>(pick(0, static_cast<int>(c.size()) - 1))]; }
+    const auto& any(const C& c)
+    {
+        return c[static_cast<std::size_t>(pick(0, static_cast<int>(c.size()) - 1))];
+    }
 
-    std::wstring spaces() { return std::wstring(static_cast<std::size_t>(chance(40) ? pick(1, 3) : 0), L' '); }
+    std::wstring spaces()
+    {
+        return std::wstring(static_cast<std::size_t>(chance(40) ? pick(1, 3) : 0), L' ');
+    }
     std::wstring separator()
     {
         static const std::vector<std::wstring> seps = {L";", L" ; ", L";  ", L"\t;", L" ;"};
@@ -173,7 +206,11 @@ private:
             r += static_cast<wchar_t>(chance(50) && c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
         return r;
     }
-    std::wstring foreign() { static const std::vector<std::wstring> f = {L"\u00e9", L"\u00fc", L"\u4e2d", L"\u00df"}; return any(f); }
+    std::wstring foreign()
+    {
+        static const std::vector<std::wstring> f = {L"\u00e9", L"\u00fc", L"\u4e2d", L"\u00df"};
+        return any(f);
+    }
 
     std::wstring value_for(const key_info& k)
     {
@@ -184,12 +221,18 @@ private:
             std::advance(name, pick(0, static_cast<int>(names.size()) - 1));
             return mixed_case(name->first);
         }
-        case 1: return n == 0 ? L"000" : L"+" + std::to_wstring(n);
-        case 2: return std::to_wstring(n) + L"baud";
-        case 3: return L"\t" + std::to_wstring(n);
-        case 4: return n == 0 ? std::wstring(pick(0, 1) ? L"" : L"0 0") : L"00" + std::to_wstring(n);
-        case 5: return n == U32 ? L"99999999999" : std::to_wstring(n);
-        default: return std::to_wstring(n);
+        case 1:
+            return n == 0 ? L"000" : L"+" + std::to_wstring(n);
+        case 2:
+            return std::to_wstring(n) + L"baud";
+        case 3:
+            return L"\t" + std::to_wstring(n);
+        case 4:
+            return n == 0 ? std::wstring(pick(0, 1) ? L"" : L"0 0") : L"00" + std::to_wstring(n);
+        case 5:
+            return n == U32 ? L"99999999999" : std::to_wstring(n);
+        default:
+            return std::to_wstring(n);
         }
     }
 
@@ -198,30 +241,41 @@ private:
         const key_info& k = any(keys);
         const std::wstring key = mixed_case(k.name);
         switch (pick(0, 19)) {
-        case 0: return L"Color=3";                              // unknown key
-        case 1: return key + L"=" + (chance(50) ? L"0x11" : L"-0");  // text no table holds
-        case 2: return key + L" = bad" + foreign();             // non-ASCII value
-        case 3: return L"junk" + foreign();                     // no '='
-        case 4: return chance(50) ? L"=" : L"=5";               // no key
-        case 5: return L"";                                     // an empty item ends the reading
-        case 6: {                                               // key of 49 or 50 characters
+        case 0:
+            return L"Color=3";  // unknown key
+        case 1:
+            return key + L"=" + (chance(50) ? L"0x11" : L"-0");  // text no table holds
+        case 2:
+            return key + L" = bad" + foreign();  // non-ASCII value
+        case 3:
+            return L"junk" + foreign();  // no '='
+        case 4:
+            return chance(50) ? L"=" : L"=5";  // no key
+        case 5:
+            return L"";  // an empty item ends the reading
+        case 6: {        // key of 49 or 50 characters
             const std::size_t pad = 49 - key.size() + static_cast<std::size_t>(pick(-1, 1));
             return key + std::wstring(pad, L' ') + L"=" + value_for(k);
         }
-        case 7: {                                               // item of 98 to 101 characters
+        case 7: {  // item of 98 to 101 characters
             const std::wstring v = value_for(k);
             const std::size_t total = static_cast<std::size_t>(pick(98, 101));
             const std::size_t fixed = key.size() + 1 + v.size();
             return key + L"=" + std::wstring(total > fixed ? total - fixed : 0, L' ') + v;
         }
-        case 8: {                                               // value of 48 to 51 characters
+        case 8: {  // value of 48 to 51 characters
             const std::wstring digits = std::to_wstring(any(k.values));
-            return key + L"=" + digits + std::wstring(static_cast<std::size_t>(pick(48, 51)) - digits.size(), L'x');
+            return key + L"=" + digits +
+                   std::wstring(static_cast<std::size_t>(pick(48, 51)) - digits.size(), L'x');
         }
-        case 9: return std::wstring(static_cast<std::size_t>(pick(100, 300)), L'=');  // long run
-        case 10: return L"\t" + key + L"=" + value_for(k);      // a tab is part of the key
-        case 11: return key + L"=" + value_for(k) + L"=" + value_for(k);
-        default: return spaces() + key + spaces() + L"=" + spaces() + value_for(k) + spaces();
+        case 9:
+            return std::wstring(static_cast<std::size_t>(pick(100, 300)), L'=');  // long run
+        case 10:
+            return L"\t" + key + L"=" + value_for(k);  // a tab is part of the key
+        case 11:
+            return key + L"=" + value_for(k) + L"=" + value_for(k);
+        default:
+            return spaces() + key + spaces() + L"=" + spaces() + value_for(k) + spaces();
         }
     }
 
@@ -246,8 +300,13 @@ std::string printable(const std::wstring& s)
 {
     std::string r;
     for (wchar_t c : s) {
-        if (c >= 32 && c < 127) r += static_cast<char>(c);
-        else { char b[12]; std::snprintf(b, sizeof b, "\\u%04X", static_cast<unsigned>(c)); r += b; }
+        if (c >= 32 && c < 127)
+            r += static_cast<char>(c);
+        else {
+            char b[12];
+            std::snprintf(b, sizeof b, "\\u%04X", static_cast<unsigned>(c));
+            r += b;
+        }
     }
     return r;
 }
@@ -285,8 +344,9 @@ TEST(OptionStringFuzz, GeneratedStringsAgreeWithTheGrammar)
             break;
         case expectation::refused:
             ok = ok && o.hr == refusal && o.open &&
-                 o.error.description.rfind("While Processing the Intialization parameter \"" +
-                                               e.refused_key + "\"", 0) == 0;
+                 o.error.description.rfind(
+                     "While Processing the Intialization parameter \"" + e.refused_key + "\"", 0) ==
+                     0;
             break;
         }
         if (!ok) {

@@ -16,7 +16,10 @@ namespace {
 
 constexpr HRESULT kNoOpenSession = static_cast<HRESULT>(0x8004000E);
 
-std::string set(unsigned long attribute, long value) { return attribute_set(attribute, value); }
+std::string set(unsigned long attribute, long value)
+{
+    return attribute_set(attribute, value);
+}
 
 std::string option_string(IVisaSession* s)
 {
@@ -54,26 +57,34 @@ TEST_F(OptionStrings, ItemsReachVisaInStringOrder)
         {"spaces only", L"    ", {}},
         {"no '='", L"BaudRate", {}},
         {"item starting with '='", L"=9600 ; Parity=1", {set(VI_ATTR_ASRL_PARITY, 1)}},
-        {"keys and names ignore case", L"baudrate = 19200 ; parity = asrl_par_even",
+        {"keys and names ignore case",
+         L"baudrate = 19200 ; parity = asrl_par_even",
          {set(VI_ATTR_ASRL_BAUD, 19200), set(VI_ATTR_ASRL_PARITY, 2)}},
         {"names are not tied to keys", L"Parity = TRUE", {set(VI_ATTR_ASRL_PARITY, 1)}},
         {"number prefix, zeros, empty value",
          L"BaudRate = 4800baud;Timeout = 000;TerminationCharacter = ;EndOut=0 0",
          {set(VI_ATTR_ASRL_BAUD, 4800), set(VI_ATTR_TMO_VALUE, 0), set(VI_ATTR_TERMCHAR, 0),
           set(VI_ATTR_ASRL_END_OUT, 0)}},
-        {"tab before digits, clamping", L"BaudRate =\t19200;Timeout=99999999999",
+        {"tab before digits, clamping",
+         L"BaudRate =\t19200;Timeout=99999999999",
          {set(VI_ATTR_ASRL_BAUD, 19200), set(VI_ATTR_TMO_VALUE, 2147483647)}},
         {"1.5 stop bits by number", L"StopBits = 15", {set(VI_ATTR_ASRL_STOP_BITS, 15)}},
         {"value is all after the first '='", L"Parity = 2=3", {set(VI_ATTR_ASRL_PARITY, 2)}},
         {"empty item ends the reading", L"BaudRate=4800;;Parity=2", {set(VI_ATTR_ASRL_BAUD, 4800)}},
-        {"blank item ends the reading", L"BaudRate=4800; ;Parity=2", {set(VI_ATTR_ASRL_BAUD, 4800)}},
-        {"item without '=' is skipped", L"BaudRate=4800;junk;Parity=2;",
+        {"blank item ends the reading",
+         L"BaudRate=4800; ;Parity=2",
+         {set(VI_ATTR_ASRL_BAUD, 4800)}},
+        {"item without '=' is skipped",
+         L"BaudRate=4800;junk;Parity=2;",
          {set(VI_ATTR_ASRL_BAUD, 4800), set(VI_ATTR_ASRL_PARITY, 2)}},
-        {"key of 49 characters", L"BaudRate" + pad41 + L"=4800;Parity=1",
+        {"key of 49 characters",
+         L"BaudRate" + pad41 + L"=4800;Parity=1",
          {set(VI_ATTR_ASRL_BAUD, 4800), set(VI_ATTR_ASRL_PARITY, 1)}},
-        {"key of 50 characters drops its item", L"BaudRate " + pad41 + L"=4800;Parity=1",
+        {"key of 50 characters drops its item",
+         L"BaudRate " + pad41 + L"=4800;Parity=1",
          {set(VI_ATTR_ASRL_PARITY, 1)}},
-        {"item of 99 characters", L"BaudRate=" + pad86 + L"4800;Parity=1",
+        {"item of 99 characters",
+         L"BaudRate=" + pad86 + L"4800;Parity=1",
          {set(VI_ATTR_ASRL_BAUD, 4800), set(VI_ATTR_ASRL_PARITY, 1)}},
         {"item of 100 characters ends the reading", L"BaudRate=" + pad86 + L" 4800;Parity=1", {}},
     };
@@ -138,7 +149,8 @@ TEST_F(OptionStrings, RefusedSettingReportsMessage124AndKeepsTheSessionOpen)
     ASSERT_TRUE(o.error.present);
     // The key as written, the refusal's text, wrapped at 80 columns.
     EXPECT_EQ(lines_joined("While Processing the Intialization parameter \"BaudRate\" this error "
-                           "occurred: " + refusal.description),
+                           "occurred: " +
+                           refusal.description),
               lines_joined(o.error.description));
     std::istringstream lines(o.error.description);
     for (std::string line; std::getline(lines, line);)
@@ -161,7 +173,8 @@ TEST_F(OptionStrings, RenderedDefaultsReadBackToTheSameSettings)
               "TerminationCharacterEnabled = FALSE ; BaudRate = 9600 ; DataBits = 8 ; "
               "EndIn = ASRL_END_TERMCHAR ; EndOut = ASRL_END_NONE ; FlowControl = ASRL_FLOW_NONE ; "
               "Parity = ASRL_PAR_NONE ; RequestToSendState = 1 ; DataTerminalReadyState = 1 ; "
-              "StopBits = ASRL_STOP_ONE ; MaximumQueueLength = " + std::to_string(queue) +
+              "StopBits = ASRL_STOP_ONE ; MaximumQueueLength = " +
+                  std::to_string(queue) +
                   " ; ReplacementCharacter = 0 ; XONCharacter = 17 ; XOFFCharacter = 19",
               rendered);
 
@@ -173,12 +186,12 @@ TEST_F(OptionStrings, RenderedDefaultsReadBackToTheSameSettings)
 
 TEST_F(OptionStrings, ChangedSettingsTravelToAnotherPort)
 {
-    const init_outcome a = init_with(
-        L"BaudRate=19200;Parity=ASRL_PAR_EVEN;DataBits=7;StopBits=ASRL_STOP_TWO;"
-        L"FlowControl=ASRL_FLOW_XON_XOFF;EndOut=ASRL_END_TERMCHAR;EndIn=ASRL_END_NONE;"
-        L"Timeout=5000;TerminationCharacter=13;TerminationCharacterEnabled=TRUE;"
-        L"SendEndEnabled=FALSE;XONCharacter=1;XOFFCharacter=2;ReplacementCharacter=63;"
-        L"RequestToSendState=0;DataTerminalReadyState=0;MaximumQueueLength=7");
+    const init_outcome a =
+        init_with(L"BaudRate=19200;Parity=ASRL_PAR_EVEN;DataBits=7;StopBits=ASRL_STOP_TWO;"
+                  L"FlowControl=ASRL_FLOW_XON_XOFF;EndOut=ASRL_END_TERMCHAR;EndIn=ASRL_END_NONE;"
+                  L"Timeout=5000;TerminationCharacter=13;TerminationCharacterEnabled=TRUE;"
+                  L"SendEndEnabled=FALSE;XONCharacter=1;XOFFCharacter=2;ReplacementCharacter=63;"
+                  L"RequestToSendState=0;DataTerminalReadyState=0;MaximumQueueLength=7");
     ASSERT_HR(S_OK, a.hr) << a.error.description;
     const std::string rendered = option_string(a.session.get());
     EXPECT_NE(std::string::npos, rendered.find("BaudRate = 19200 ; DataBits = 7 ; EndIn = "
@@ -188,8 +201,8 @@ TEST_F(OptionStrings, ChangedSettingsTravelToAnotherPort)
         << rendered;
     EXPECT_NE(std::string::npos, rendered.find("MaximumQueueLength = 7 ; ")) << rendered;
 
-    const init_outcome b = init_with(std::wstring(rendered.begin(), rendered.end()),
-                                     L"ASRL3::INSTR");
+    const init_outcome b =
+        init_with(std::wstring(rendered.begin(), rendered.end()), L"ASRL3::INSTR");
     ASSERT_HR(S_OK, b.hr) << b.error.description;
     EXPECT_EQ(rendered, option_string(b.session.get()));
 }
@@ -208,8 +221,8 @@ TEST_F(OptionStrings, RenderLeavesOutTheLineThatFlowControlDrives)
     for (const row& r : rows) {
         SCOPED_TRACE(r.flow);
         std::string options = std::string("FlowControl = ") + r.flow;
-        const init_outcome o = init_with(std::wstring(options.begin(), options.end()),
-                                         L"ASRL3::INSTR");
+        const init_outcome o =
+            init_with(std::wstring(options.begin(), options.end()), L"ASRL3::INSTR");
         ASSERT_HR(S_OK, o.hr) << o.error.description;
         const std::string rendered = option_string(o.session.get());
         EXPECT_NE(std::string::npos, rendered.find(r.flow_piece)) << rendered;
@@ -225,8 +238,8 @@ TEST_F(OptionStrings, OneAndAHalfStopBitsRenderAsANameInitRejects)
     const std::string rendered = option_string(o.session.get());
     EXPECT_NE(std::string::npos, rendered.find("StopBits = ASRL_STOP_ONE5 ; ")) << rendered;
 
-    const init_outcome back = init_with(std::wstring(rendered.begin(), rendered.end()),
-                                        L"ASRL3::INSTR");
+    const init_outcome back =
+        init_with(std::wstring(rendered.begin(), rendered.end()), L"ASRL3::INSTR");
     EXPECT_HR(E_INVALIDARG, back.hr);
     EXPECT_EQ("No valid conversion.", back.error.description);
 }

@@ -66,9 +66,9 @@ long fixed_file_version()
     UINT size = 0;
     if (!VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &size))
         return -1;
-    return static_cast<long>((HIWORD(fixed->dwFileVersionMS) << 24) |
-                             (LOWORD(fixed->dwFileVersionMS) << 16) |
-                             (HIWORD(fixed->dwFileVersionLS) << 8) | LOWORD(fixed->dwFileVersionLS));
+    return static_cast<long>(
+        (HIWORD(fixed->dwFileVersionMS) << 24) | (LOWORD(fixed->dwFileVersionMS) << 16) |
+        (HIWORD(fixed->dwFileVersionLS) << 8) | LOWORD(fixed->dwFileVersionLS));
 }
 
 }  // namespace

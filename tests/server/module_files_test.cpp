@@ -28,7 +28,8 @@ TEST(ModuleFiles, HelpFileLiesInTheDirectoryOfTheLoadedDll)
     // A copy of the server in a directory of its own, with a blank in its name.
     wchar_t temp[MAX_PATH] = {};
     ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
-    std::wstring dir = std::wstring(temp) + L"mrvrs232 help " + std::to_wstring(GetCurrentProcessId());
+    std::wstring dir =
+        std::wstring(temp) + L"mrvrs232 help " + std::to_wstring(GetCurrentProcessId());
     ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
     std::wstring copy = dir + L"\\MrvRS232.dll";
     ASSERT_TRUE(CopyFileW((directory_of(exe) + L"MrvRS232.dll").c_str(), copy.c_str(), FALSE));

@@ -32,9 +32,11 @@ const wchar_t* const kVisaComInterfaces[] = {
 
 // Keys of classes whose scripts the DLL carries but never runs.
 const wchar_t* const kUnservedKeys[] = {
-    L"MorvaneRS232.TestUtil", L"MorvaneRS232.TestUtil.1",
+    L"MorvaneRS232.TestUtil",
+    L"MorvaneRS232.TestUtil.1",
     L"CLSID\\{7E2D4B8C-3C15-4A6E-9F30-1D2E3F4A5B6C}",
-    L"MorvaneSimulateRS232.RS232Svr", L"MorvaneSimulateRS232.RS232Svr.1",
+    L"MorvaneSimulateRS232.RS232Svr",
+    L"MorvaneSimulateRS232.RS232Svr.1",
     L"CLSID\\{9C4E2F13-5D26-4B7F-A041-2E3F4A5B6C7D}",
 };
 
@@ -68,8 +70,10 @@ TEST(Registration, RegisterWritesExactlyTheClassKeysAndUnregisterRemovesThem)
     ASSERT_NE(dll.module, nullptr);
 
     ASSERT_EQ(S_OK, dll.unregister_server());
-    const std::wstring removed[] = {L"MorvaneRS232.RS232Svr", L"MorvaneRS232.RS232Svr.1",
-                                    kClsidKey, kTypeLibKey,
+    const std::wstring removed[] = {L"MorvaneRS232.RS232Svr",
+                                    L"MorvaneRS232.RS232Svr.1",
+                                    kClsidKey,
+                                    kTypeLibKey,
                                     L"Interface\\{9C4E2F07-5D26-4B7F-A041-2E3F4A5B6C7D}",
                                     L"Interface\\{9C4E2F0B-5D26-4B7F-A041-2E3F4A5B6C7D}"};
     for (const std::wstring& key : removed) {
@@ -80,7 +84,8 @@ TEST(Registration, RegisterWritesExactlyTheClassKeysAndUnregisterRemovesThem)
 
     // A stale subkey under the class key goes: the class key is re-created from scratch.
     HKEY stale = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyW(HKEY_CLASSES_ROOT, (kClsidKey + L"\\Stale").c_str(), &stale));
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyW(HKEY_CLASSES_ROOT, (kClsidKey + L"\\Stale").c_str(), &stale));
     RegCloseKey(stale);
 
     ASSERT_EQ(S_OK, dll.register_server());
@@ -170,7 +175,10 @@ TEST(Registration, VersionResourceCarriesTheFileVersion)
     ASSERT_GT(size, 0u);
     std::vector<BYTE> info(size);
     ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, info.data()));
-    struct translation { WORD language; WORD code_page; }* table = nullptr;
+    struct translation {
+        WORD language;
+        WORD code_page;
+    }* table = nullptr;
     UINT len = 0;
     ASSERT_TRUE(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation",
                                reinterpret_cast<void**>(&table), &len));

@@ -25,7 +25,10 @@ protected:
     {
         return read_string(HKEY_CURRENT_USER, kScratch + key, name);
     }
-    static bool exists(const std::wstring& key) { return key_exists(HKEY_CURRENT_USER, kScratch + key); }
+    static bool exists(const std::wstring& key)
+    {
+        return key_exists(HKEY_CURRENT_USER, kScratch + key);
+    }
     static void create(const std::wstring& key)
     {
         HKEY h = nullptr;
@@ -72,8 +75,9 @@ TEST_F(RegistryScript, RegistersKeysValuesAndReplacements)
     EXPECT_EQ(value(cls + L"\\InprocServer32", L"ThreadingModel"), L"Both");
     EXPECT_EQ(value(cls + L"\\Quoted Name"), L"");
     DWORD count = 0, size = sizeof count;
-    EXPECT_EQ(ERROR_SUCCESS, RegGetValueW(HKEY_CURRENT_USER, (kScratch + cls + L"\\InprocServer32").c_str(),
-                                          L"Count", RRF_RT_REG_DWORD, nullptr, &count, &size));
+    EXPECT_EQ(ERROR_SUCCESS,
+              RegGetValueW(HKEY_CURRENT_USER, (kScratch + cls + L"\\InprocServer32").c_str(),
+                           L"Count", RRF_RT_REG_DWORD, nullptr, &count, &size));
     EXPECT_EQ(42u, count);
 }
 
@@ -100,9 +104,9 @@ TEST_F(RegistryScript, ForceRemoveReplacesTheKeyAndUnregisterKeepsForeignKeys)
 TEST_F(RegistryScript, MalformedScriptsChangeNothing)
 {
     const wchar_t* const bad[] = {
-        L"HKCU { NoRemove Software { MrvRS232RegistrarTest = s 'x' } ",  // unclosed
-        L"HKCU { NoRemove Software { MrvRS232RegistrarTest = s 'x } }",  // unterminated quote
-        L"HKCU { NoRemove Software { MrvRS232RegistrarTest = x 'x' } }", // unknown value type
+        L"HKCU { NoRemove Software { MrvRS232RegistrarTest = s 'x' } ",   // unclosed
+        L"HKCU { NoRemove Software { MrvRS232RegistrarTest = s 'x } }",   // unterminated quote
+        L"HKCU { NoRemove Software { MrvRS232RegistrarTest = x 'x' } }",  // unknown value type
         L"HKCU { NoRemove Software { MrvRS232RegistrarTest = d 'ten' } }",
         L"HKCU { NoRemove Software { MrvRS232RegistrarTest = s '%UNKNOWN%' } }",
         L"HKXX { NoRemove Software { MrvRS232RegistrarTest } }",

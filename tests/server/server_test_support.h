@@ -21,7 +21,11 @@ struct server_dll {
     using get_class_object_fn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     using no_argument_fn = HRESULT(STDAPICALLTYPE*)();
 
-    ~server_dll() { if (module) FreeLibrary(module); }
+    ~server_dll()
+    {
+        if (module)
+            FreeLibrary(module);
+    }
 
     template <class F>
     F get(const char* name) const

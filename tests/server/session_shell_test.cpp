@@ -56,13 +56,21 @@ TEST_F(Session, CreatedByEitherProgID)
 TEST_F(Session, QueryInterfaceFollowsTheMap)
 {
     ASSERT_TRUE(session);
-    struct row { const char* name; const IID* iid; };
+    struct row {
+        const char* name;
+        const IID* iid;
+    };
     const row supported[] = {
-        {"ISupportErrorInfo", &IID_ISupportErrorInfo}, {"IProvideClassInfo2", &IID_IProvideClassInfo2},
+        {"ISupportErrorInfo", &IID_ISupportErrorInfo},
+        {"IProvideClassInfo2", &IID_IProvideClassInfo2},
         {"IConnectionPointContainer", &IID_IConnectionPointContainer},
-        {"IAsyncMessage", &IID_IAsyncMessage}, {"IMessage", &IID_IMessage}, {"ISerial", &IID_ISerial},
-        {"IBaseMessage", &IID_IBaseMessage}, {"IVisaSession", &IID_IVisaSession},
-        {"IEventManager", &IID_IEventManager}, {"IControlSimulation", &IID_IControlSimulation},
+        {"IAsyncMessage", &IID_IAsyncMessage},
+        {"IMessage", &IID_IMessage},
+        {"ISerial", &IID_ISerial},
+        {"IBaseMessage", &IID_IBaseMessage},
+        {"IVisaSession", &IID_IVisaSession},
+        {"IEventManager", &IID_IEventManager},
+        {"IControlSimulation", &IID_IControlSimulation},
     };
     for (const row& r : supported) {
         SCOPED_TRACE(r.name);
@@ -72,8 +80,10 @@ TEST_F(Session, QueryInterfaceFollowsTheMap)
         EXPECT_EQ(session.get(), query(static_cast<IUnknown*>(p), IID_IUnknown));
     }
     const row unsupported[] = {
-        {"IDispatch", &IID_IDispatch}, {"IProvideClassInfo", &IID_IProvideClassInfo},
-        {"IEvent", &IID_IEvent}, {"IEventUsbInterruptOld", &IID_IEventUsbInterruptOld},
+        {"IDispatch", &IID_IDispatch},
+        {"IProvideClassInfo", &IID_IProvideClassInfo},
+        {"IEvent", &IID_IEvent},
+        {"IEventUsbInterruptOld", &IID_IEventUsbInterruptOld},
         {"IClassFactory", &IID_IClassFactory},
     };
     for (const row& r : unsupported) {
@@ -175,8 +185,8 @@ TEST_F(Session, SimulationControlIsCalledFromAnotherApartment)
     std::thread([&] {
         com_init sta(COINIT_APARTMENTTHREADED);
         com_ptr<IControlSimulation> remote;
-        unmarshaled = CoGetInterfaceAndReleaseStream(stream, IID_IControlSimulation,
-                                                     remote.put_void());
+        unmarshaled =
+            CoGetInterfaceAndReleaseStream(stream, IID_IControlSimulation, remote.put_void());
         if (FAILED(unmarshaled))
             return;
         proxy = remote.get() != control.get();

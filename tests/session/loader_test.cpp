@@ -14,9 +14,15 @@ namespace {
 
 constexpr wchar_t kChildVariable[] = L"MRV_LOADER_CHILD";
 
-bool in_child() { return GetEnvironmentVariableW(kChildVariable, nullptr, 0) > 0; }
+bool in_child()
+{
+    return GetEnvironmentVariableW(kChildVariable, nullptr, 0) > 0;
+}
 
-std::wstring folder_of(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
+std::wstring folder_of(const std::wstring& path)
+{
+    return path.substr(0, path.find_last_of(L'\\'));
+}
 
 std::wstring own_path()
 {
@@ -119,8 +125,9 @@ TEST(Loader, FirstChoiceWithoutARequiredEntryFallsBackToTheStandardName)
 TEST(Loader, FirstChoiceLibraryIsPreferred)
 {
     if (!in_child()) {
-        EXPECT_EQ(0u, run_child("Loader.FirstChoiceLibraryIsPreferred",
-                                {{L"visa32.dll", L"mvvisa32.dll"}, {L"visa32.dll", L"visa32.dll"}}));
+        EXPECT_EQ(0u,
+                  run_child("Loader.FirstChoiceLibraryIsPreferred",
+                            {{L"visa32.dll", L"mvvisa32.dll"}, {L"visa32.dll", L"visa32.dll"}}));
         return;
     }
     com_apartment com;

@@ -36,7 +36,8 @@ struct recorder {
     std::vector<seen_event> events;
     ViStatus answer = VI_SUCCESS;
 
-    bool wait_for(size_t n, int ms = 3000) {
+    bool wait_for(size_t n, int ms = 3000)
+    {
         std::unique_lock lock(m);
         return cv.wait_for(lock, std::chrono::milliseconds(ms), [&] { return events.size() >= n; });
     }
@@ -47,7 +48,8 @@ struct tagged {
     int tag;
 };
 
-ViStatus _VI_FUNCH record(ViSession, ViEventType type, ViEvent ctx, ViAddr user) {
+ViStatus _VI_FUNCH record(ViSession, ViEventType type, ViEvent ctx, ViAddr user)
+{
     auto* t = static_cast<tagged*>(user);
     seen_event e;
     e.type = type;
@@ -70,7 +72,8 @@ ViStatus _VI_FUNCH record(ViSession, ViEventType type, ViEvent ctx, ViAddr user)
     return t->rec->answer;
 }
 
-TEST_F(events, asynchronous_reads_complete_on_the_library_thread) {
+TEST_F(events, asynchronous_reads_complete_on_the_library_thread)
+{
     ViSession vi = open_dmm();
     recorder rec;
     tagged user{&rec, 1};
@@ -94,7 +97,9 @@ TEST_F(events, asynchronous_reads_complete_on_the_library_thread) {
     // The context lives only during the call: the library closes it once the handlers return.
     ViEventType t;
     ViStatus st = VI_SUCCESS;
-    for (int i = 0; i < 100 && (st = viGetAttribute(e.context, VI_ATTR_EVENT_TYPE, &t)) == VI_SUCCESS; ++i) Sleep(10);
+    for (int i = 0;
+         i < 100 && (st = viGetAttribute(e.context, VI_ATTR_EVENT_TYPE, &t)) == VI_SUCCESS; ++i)
+        Sleep(10);
     EXPECT_STATUS(VI_ERROR_INV_OBJECT, st);
 
     // Data already there: done at once, and still exactly one completion.
@@ -102,7 +107,8 @@ TEST_F(events, asynchronous_reads_complete_on_the_library_thread) {
     ViJobId sync_job = 0;
     EXPECT_STATUS(VI_SUCCESS_SYNC, viReadAsync(vi, buf, sizeof buf, &sync_job));
     ViJobId write_job = 0;
-    EXPECT_STATUS(VI_SUCCESS_SYNC, viWriteAsync(vi, reinterpret_cast<ViConstBuf>("*CLS\n"), 5, &write_job));
+    EXPECT_STATUS(VI_SUCCESS_SYNC,
+                  viWriteAsync(vi, reinterpret_cast<ViConstBuf>("*CLS\n"), 5, &write_job));
     ASSERT_TRUE(rec.wait_for(3));
     Sleep(100);
     ASSERT_EQ(3u, rec.events.size());
@@ -114,7 +120,8 @@ TEST_F(events, asynchronous_reads_complete_on_the_library_thread) {
     EXPECT_NE(sync_job, write_job);
 }
 
-TEST_F(events, terminated_jobs_complete_with_abort) {
+TEST_F(events, terminated_jobs_complete_with_abort)
+{
     ViSession vi = open_dmm();
     recorder rec;
     tagged user{&rec, 1};
@@ -125,16 +132,18 @@ TEST_F(events, terminated_jobs_complete_with_abort) {
     ViJobId a = 0, b = 0;
     ASSERT_STATUS(VI_SUCCESS, viReadAsync(vi, first, sizeof first, &a));
     ASSERT_STATUS(VI_SUCCESS, viReadAsync(vi, second, sizeof second, &b));
-    EXPECT_STATUS(VI_SUCCESS, viTerminate(vi, VI_NULL, b)); // waiting behind the first
-    EXPECT_STATUS(VI_SUCCESS, viTerminate(vi, VI_NULL, a)); // running
+    EXPECT_STATUS(VI_SUCCESS, viTerminate(vi, VI_NULL, b));  // waiting behind the first
+    EXPECT_STATUS(VI_SUCCESS, viTerminate(vi, VI_NULL, a));  // running
     ASSERT_TRUE(rec.wait_for(2));
-    for (const auto& e : rec.events) EXPECT_STATUS(VI_ERROR_ABORT, e.status) << e.job;
+    for (const auto& e : rec.events)
+        EXPECT_STATUS(VI_ERROR_ABORT, e.status) << e.job;
     EXPECT_STATUS(VI_ERROR_INV_JOB_ID, viTerminate(vi, VI_NULL, a));
     EXPECT_STATUS(VI_ERROR_INV_JOB_ID, viTerminate(vi, VI_NULL, 4711));
     EXPECT_STATUS(VI_ERROR_INV_DEGREE, viTerminate(vi, 1, a));
 }
 
-TEST_F(events, the_queue_mechanism) {
+TEST_F(events, the_queue_mechanism)
+{
     ViSession vi = open_dmm();
     ViEventType type = 0;
     ViEvent ctx = 0;
@@ -155,12 +164,15 @@ TEST_F(events, the_queue_mechanism) {
     EXPECT_STATUS(VI_SUCCESS, viClose(ctx));
     write(vi, "*CLS;*SRE 0\n");
 
-    for (int i = 0; i < 3; ++i) EXPECT_STATUS(VI_SUCCESS, simvisa_raise_event(vi, VI_EVENT_SERVICE_REQ, nullptr, 0));
-    EXPECT_STATUS(VI_WARN_QUEUE_OVERFLOW, viWaitOnEvent(vi, VI_EVENT_SERVICE_REQ, 0, &type, VI_NULL));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_STATUS(VI_SUCCESS, simvisa_raise_event(vi, VI_EVENT_SERVICE_REQ, nullptr, 0));
+    EXPECT_STATUS(VI_WARN_QUEUE_OVERFLOW,
+                  viWaitOnEvent(vi, VI_EVENT_SERVICE_REQ, 0, &type, VI_NULL));
     EXPECT_STATUS(VI_SUCCESS, viWaitOnEvent(vi, VI_ALL_ENABLED_EVENTS, 0, &type, VI_NULL));
     simvisa_raise_event(vi, VI_EVENT_SERVICE_REQ, nullptr, 0);
     simvisa_raise_event(vi, VI_EVENT_SERVICE_REQ, nullptr, 0);
-    EXPECT_STATUS(VI_SUCCESS_QUEUE_NEMPTY, viWaitOnEvent(vi, VI_EVENT_SERVICE_REQ, 0, VI_NULL, VI_NULL));
+    EXPECT_STATUS(VI_SUCCESS_QUEUE_NEMPTY,
+                  viWaitOnEvent(vi, VI_EVENT_SERVICE_REQ, 0, VI_NULL, VI_NULL));
     EXPECT_STATUS(VI_SUCCESS, viDiscardEvents(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE));
     EXPECT_STATUS(VI_SUCCESS_QUEUE_EMPTY, viDiscardEvents(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE));
     EXPECT_STATUS(VI_SUCCESS, viDisableEvent(vi, VI_EVENT_SERVICE_REQ, VI_ALL_MECH));
@@ -168,20 +180,24 @@ TEST_F(events, the_queue_mechanism) {
     EXPECT_STATUS(VI_ERROR_NENABLED, simvisa_raise_event(vi, VI_EVENT_SERVICE_REQ, nullptr, 0));
 }
 
-TEST_F(events, enable_checks_types_mechanisms_and_handlers) {
+TEST_F(events, enable_checks_types_mechanisms_and_handlers)
+{
     ViSession vi = open_dmm();
     recorder rec;
     tagged user{&rec, 1};
     // Enabling and disabling a type just to have it judged works without a handler.
     EXPECT_STATUS(VI_SUCCESS, viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_HNDLR, VI_NULL));
     EXPECT_STATUS(VI_SUCCESS, viDisableEvent(vi, VI_EVENT_SERVICE_REQ, VI_HNDLR));
-    EXPECT_STATUS(VI_ERROR_INV_MECH, viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_HNDLR | VI_SUSPEND_HNDLR, VI_NULL));
+    EXPECT_STATUS(VI_ERROR_INV_MECH,
+                  viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_HNDLR | VI_SUSPEND_HNDLR, VI_NULL));
     EXPECT_STATUS(VI_ERROR_INV_MECH, viEnableEvent(vi, VI_EVENT_EXCEPTION, VI_QUEUE, VI_NULL));
     EXPECT_STATUS(VI_ERROR_INV_EVENT, viEnableEvent(vi, VI_EVENT_GPIB_CIC, VI_QUEUE, VI_NULL));
     EXPECT_STATUS(VI_ERROR_INV_EVENT, viDisableEvent(vi, VI_EVENT_GPIB_CIC, VI_QUEUE));
     EXPECT_STATUS(VI_ERROR_INV_CONTEXT, viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE, 5));
-    EXPECT_STATUS(VI_ERROR_INV_HNDLR_REF, viInstallHandler(vi, VI_EVENT_SERVICE_REQ, nullptr, &user));
-    EXPECT_STATUS(VI_ERROR_HNDLR_NINSTALLED, viUninstallHandler(vi, VI_EVENT_SERVICE_REQ, record, &user));
+    EXPECT_STATUS(VI_ERROR_INV_HNDLR_REF,
+                  viInstallHandler(vi, VI_EVENT_SERVICE_REQ, nullptr, &user));
+    EXPECT_STATUS(VI_ERROR_HNDLR_NINSTALLED,
+                  viUninstallHandler(vi, VI_EVENT_SERVICE_REQ, record, &user));
 
     // Other types for the server's tests: enabled on request, raised with any attributes.
     ASSERT_STATUS(VI_SUCCESS, simvisa_support_event(VI_EVENT_GPIB_CIC, VI_TRUE));
@@ -198,7 +214,8 @@ TEST_F(events, enable_checks_types_mechanisms_and_handlers) {
     ASSERT_STATUS(VI_SUCCESS, simvisa_support_event(VI_EVENT_GPIB_CIC, VI_FALSE));
 }
 
-TEST_F(events, handlers_run_last_installed_first_and_may_stop_the_chain) {
+TEST_F(events, handlers_run_last_installed_first_and_may_stop_the_chain)
+{
     ViSession vi = open_dmm();
     recorder rec;
     tagged first{&rec, 1}, second{&rec, 2};
@@ -226,12 +243,14 @@ TEST_F(events, handlers_run_last_installed_first_and_may_stop_the_chain) {
     EXPECT_TRUE(rec.wait_for(5));
     EXPECT_STATUS(VI_SUCCESS, viUninstallHandler(vi, VI_EVENT_SERVICE_REQ, record, &first));
     EXPECT_STATUS(VI_SUCCESS, viUninstallHandler(vi, VI_EVENT_SERVICE_REQ, VI_NULL, VI_NULL));
-    EXPECT_STATUS(VI_ERROR_HNDLR_NINSTALLED, viUninstallHandler(vi, VI_EVENT_SERVICE_REQ, VI_NULL, VI_NULL));
+    EXPECT_STATUS(VI_ERROR_HNDLR_NINSTALLED,
+                  viUninstallHandler(vi, VI_EVENT_SERVICE_REQ, VI_NULL, VI_NULL));
 }
 
 // A handler that calls back into the library on its session: it would deadlock if the library
 // called it while holding its own locks.
-ViStatus _VI_FUNCH query_from_handler(ViSession vi, ViEventType, ViEvent, ViAddr user) {
+ViStatus _VI_FUNCH query_from_handler(ViSession vi, ViEventType, ViEvent, ViAddr user)
+{
     ViUInt32 n;
     viWrite(vi, reinterpret_cast<ViConstBuf>("*IDN?\n"), 6, &n);
     char buf[64] = "";
@@ -246,7 +265,8 @@ ViStatus _VI_FUNCH query_from_handler(ViSession vi, ViEventType, ViEvent, ViAddr
     return VI_SUCCESS;
 }
 
-TEST_F(events, handlers_may_call_the_library) {
+TEST_F(events, handlers_may_call_the_library)
+{
     ViSession vi = open_dmm();
     recorder rec;
     viInstallHandler(vi, VI_EVENT_SERVICE_REQ, query_from_handler, &rec);
@@ -256,7 +276,8 @@ TEST_F(events, handlers_may_call_the_library) {
     EXPECT_EQ("SIMVISA,DMM-6500,SN100200,1.02\n", rec.events[0].oper);
 }
 
-TEST_F(events, concurrent_sessions_on_many_threads) {
+TEST_F(events, concurrent_sessions_on_many_threads)
+{
     std::atomic<int> failures{0};
     auto worker = [&](const char* resource, bool psu, const char* expected) {
         ViSession vi = VI_NULL;
@@ -269,17 +290,20 @@ TEST_F(events, concurrent_sessions_on_many_threads) {
             viSetAttribute(vi, VI_ATTR_ASRL_PARITY, VI_ASRL_PAR_EVEN);
         }
         for (int i = 0; i < 20; ++i)
-            if (query(vi, psu ? "*IDN?\r\n" : "*IDN?\n") != expected) ++failures;
+            if (query(vi, psu ? "*IDN?\r\n" : "*IDN?\n") != expected)
+                ++failures;
         viClose(vi);
     };
     auto churn = [&] {
         for (int i = 0; i < 40; ++i) {
             ViSession vi = VI_NULL;
-            if (viOpen(rm, "ASRL3::INSTR", VI_NULL, 0, &vi) != VI_SUCCESS) ++failures;
+            if (viOpen(rm, "ASRL3::INSTR", VI_NULL, 0, &vi) != VI_SUCCESS)
+                ++failures;
             viSetAttribute(vi, VI_ATTR_TMO_VALUE, i);
             ViUInt32 t = 0;
             viGetAttribute(vi, VI_ATTR_TMO_VALUE, &t);
-            if (t != static_cast<ViUInt32>(i)) ++failures;
+            if (t != static_cast<ViUInt32>(i))
+                ++failures;
             viLock(vi, VI_SHARED_LOCK, 1000, "churn", nullptr);
             viClose(vi);
         }
@@ -287,9 +311,11 @@ TEST_F(events, concurrent_sessions_on_many_threads) {
     std::vector<std::thread> threads;
     threads.emplace_back(worker, "ASRL1::INSTR", false, "SIMVISA,DMM-6500,SN100200,1.02\n");
     threads.emplace_back(worker, "ASRL2::INSTR", true, "SIMVISA,PSU-3303,SN7781,2.4\r\n");
-    for (int i = 0; i < 3; ++i) threads.emplace_back(churn);
-    for (auto& t : threads) t.join();
+    for (int i = 0; i < 3; ++i)
+        threads.emplace_back(churn);
+    for (auto& t : threads)
+        t.join();
     EXPECT_EQ(0, failures.load());
 }
 
-} // namespace
+}  // namespace

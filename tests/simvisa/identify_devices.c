@@ -6,13 +6,14 @@
 #include "visa.h"
 
 struct device {
-    const char *resource;
+    const char* resource;
     ViUInt32 baud;
     ViUInt16 parity;
-    const char *query;
+    const char* query;
 };
 
-static int identify(ViSession rm, const struct device *d) {
+static int identify(ViSession rm, const struct device* d)
+{
     ViSession vi;
     ViUInt32 n;
     char answer[256];
@@ -25,19 +26,22 @@ static int identify(ViSession rm, const struct device *d) {
     viSetAttribute(vi, VI_ATTR_ASRL_PARITY, d->parity);
     viSetAttribute(vi, VI_ATTR_TMO_VALUE, 2000);
     st = viWrite(vi, (ViConstBuf)d->query, (ViUInt32)strlen(d->query), &n);
-    if (st >= VI_SUCCESS) st = viRead(vi, (ViPBuf)answer, sizeof answer - 1, &n);
+    if (st >= VI_SUCCESS)
+        st = viRead(vi, (ViPBuf)answer, sizeof answer - 1, &n);
     viClose(vi);
     if (st < VI_SUCCESS) {
         printf("%s: no identity (0x%08lX)\n", d->resource, (unsigned long)(ViUInt32)st);
         return 0;
     }
-    while (n > 0 && (answer[n - 1] == '\n' || answer[n - 1] == '\r')) --n;
+    while (n > 0 && (answer[n - 1] == '\n' || answer[n - 1] == '\r'))
+        --n;
     answer[n] = '\0';
     printf("%s: %s\n", d->resource, answer);
     return strncmp(answer, "SIMVISA,", 8) == 0;
 }
 
-int main(void) {
+int main(void)
+{
     static const struct device devices[] = {
         {"ASRL1::INSTR", 9600, VI_ASRL_PAR_NONE, "*IDN?\n"},
         {"ASRL2::INSTR", 19200, VI_ASRL_PAR_EVEN, "*IDN?\r\n"},
@@ -45,8 +49,10 @@ int main(void) {
     ViSession rm;
     int ok = 0;
     size_t i;
-    if (viOpenDefaultRM(&rm) < VI_SUCCESS) return 1;
-    for (i = 0; i < sizeof devices / sizeof devices[0]; ++i) ok += identify(rm, &devices[i]);
+    if (viOpenDefaultRM(&rm) < VI_SUCCESS)
+        return 1;
+    for (i = 0; i < sizeof devices / sizeof devices[0]; ++i)
+        ok += identify(rm, &devices[i]);
     viClose(rm);
     printf("%d of 2 devices identified\n", ok);
     return ok == 2 ? 0 : 1;

@@ -12,7 +12,8 @@ namespace {
 
 class locks : public rm_test {};
 
-TEST_F(locks, an_exclusive_lock_stops_other_sessions_io_and_global_sets) {
+TEST_F(locks, an_exclusive_lock_stops_other_sessions_io_and_global_sets)
+{
     ViSession a = open_dmm(), b = open_dmm();
     ASSERT_STATUS(VI_SUCCESS, viLock(a, VI_EXCLUSIVE_LOCK, 0, VI_NULL, VI_NULL));
     EXPECT_STATUS(VI_ERROR_RSRC_LOCKED, write(b, "*IDN?\n"));
@@ -21,21 +22,25 @@ TEST_F(locks, an_exclusive_lock_stops_other_sessions_io_and_global_sets) {
     EXPECT_STATUS(VI_ERROR_RSRC_LOCKED, st);
     EXPECT_STATUS(VI_ERROR_RSRC_LOCKED, viSetAttribute(b, VI_ATTR_ASRL_BAUD, 19200));
     EXPECT_STATUS(VI_ERROR_RSRC_LOCKED, viFlush(b, VI_IO_IN_BUF));
-    EXPECT_STATUS(VI_SUCCESS, viSetAttribute(b, VI_ATTR_TMO_VALUE, 100)) << "local attributes stay free";
-    EXPECT_EQ(static_cast<ViAccessMode>(VI_EXCLUSIVE_LOCK), attr<ViAccessMode>(b, VI_ATTR_RSRC_LOCK_STATE));
+    EXPECT_STATUS(VI_SUCCESS, viSetAttribute(b, VI_ATTR_TMO_VALUE, 100))
+        << "local attributes stay free";
+    EXPECT_EQ(static_cast<ViAccessMode>(VI_EXCLUSIVE_LOCK),
+              attr<ViAccessMode>(b, VI_ATTR_RSRC_LOCK_STATE));
     EXPECT_EQ("SIMVISA,DMM-6500,SN100200,1.02\n", query(a, "*IDN?\n"));
 
     EXPECT_STATUS(VI_SUCCESS_NESTED_EXCLUSIVE, viLock(a, VI_EXCLUSIVE_LOCK, 0, VI_NULL, VI_NULL));
     EXPECT_STATUS(VI_SUCCESS_NESTED_EXCLUSIVE, viUnlock(a));
     EXPECT_STATUS(VI_SUCCESS, viUnlock(a));
     EXPECT_STATUS(VI_ERROR_SESN_NLOCKED, viUnlock(a));
-    EXPECT_EQ(static_cast<ViAccessMode>(VI_NO_LOCK), attr<ViAccessMode>(b, VI_ATTR_RSRC_LOCK_STATE));
+    EXPECT_EQ(static_cast<ViAccessMode>(VI_NO_LOCK),
+              attr<ViAccessMode>(b, VI_ATTR_RSRC_LOCK_STATE));
     EXPECT_STATUS(VI_SUCCESS, write(b, "*CLS\n"));
     EXPECT_STATUS(VI_ERROR_INV_LOCK_TYPE, viLock(a, VI_NO_LOCK, 0, VI_NULL, VI_NULL));
     EXPECT_STATUS(VI_ERROR_INV_LOCK_TYPE, viLock(a, VI_LOAD_CONFIG, 0, VI_NULL, VI_NULL));
 }
 
-TEST_F(locks, a_conflicting_lock_waits_for_its_time_out) {
+TEST_F(locks, a_conflicting_lock_waits_for_its_time_out)
+{
     ViSession a = open_dmm(), b = open_dmm();
     ASSERT_STATUS(VI_SUCCESS, viLock(a, VI_EXCLUSIVE_LOCK, 0, VI_NULL, VI_NULL));
     auto start = steady_clock::now();
@@ -55,7 +60,8 @@ TEST_F(locks, a_conflicting_lock_waits_for_its_time_out) {
     EXPECT_STATUS(VI_SUCCESS, viLock(a, VI_EXCLUSIVE_LOCK, 0, VI_NULL, VI_NULL));
 }
 
-TEST_F(locks, shared_locks_are_joined_with_their_key) {
+TEST_F(locks, shared_locks_are_joined_with_their_key)
+{
     ViSession a = open_dmm(), b = open_dmm(), c = open_dmm();
     char key[256] = "";
     ASSERT_STATUS(VI_SUCCESS, viLock(a, VI_SHARED_LOCK, 0, "bench-7", key));
@@ -78,9 +84,11 @@ TEST_F(locks, shared_locks_are_joined_with_their_key) {
     EXPECT_GT(strlen(key), 0u) << "a key is generated";
 }
 
-TEST_F(locks, open_can_take_an_exclusive_lock) {
+TEST_F(locks, open_can_take_an_exclusive_lock)
+{
     ViSession a = open("ASRL1::INSTR", VI_EXCLUSIVE_LOCK);
-    EXPECT_EQ(static_cast<ViAccessMode>(VI_EXCLUSIVE_LOCK), attr<ViAccessMode>(a, VI_ATTR_RSRC_LOCK_STATE));
+    EXPECT_EQ(static_cast<ViAccessMode>(VI_EXCLUSIVE_LOCK),
+              attr<ViAccessMode>(a, VI_ATTR_RSRC_LOCK_STATE));
     ViSession b = VI_NULL;
     EXPECT_STATUS(VI_ERROR_RSRC_LOCKED, viOpen(rm, "ASRL1::INSTR", VI_EXCLUSIVE_LOCK, 0, &b));
     EXPECT_STATUS(VI_ERROR_TMO, viOpen(rm, "ASRL1::INSTR", VI_EXCLUSIVE_LOCK, 100, &b));
@@ -89,4 +97,4 @@ TEST_F(locks, open_can_take_an_exclusive_lock) {
     EXPECT_STATUS(VI_ERROR_RSRC_LOCKED, write(b, "*CLS\n"));
 }
 
-} // namespace
+}  // namespace

@@ -11,7 +11,8 @@ namespace {
 
 class message_io : public rm_test {};
 
-TEST_F(message_io, reads_end_by_the_termination_rules) {
+TEST_F(message_io, reads_end_by_the_termination_rules)
+{
     struct row {
         const char* label;
         ViUInt16 end_in;
@@ -22,16 +23,26 @@ TEST_F(message_io, reads_end_by_the_termination_rules) {
         ViStatus status;
         const char* text;
     } rows[] = {
-        {"END on the termination character", VI_ASRL_END_TERMCHAR, false, false, '\n', "abc\ndef", 100, 100, VI_SUCCESS, "abc\n"},
-        {"END wins over the count", VI_ASRL_END_TERMCHAR, false, false, '\n', "abc\n", 4, 100, VI_SUCCESS, "abc\n"},
-        {"END wins over TERMCHAR_EN", VI_ASRL_END_TERMCHAR, true, false, '\n', "ab\n", 10, 100, VI_SUCCESS, "ab\n"},
-        {"suppressed END leaves TERM_CHAR", VI_ASRL_END_TERMCHAR, true, true, '\n', "ab\nc", 10, 100, VI_SUCCESS_TERM_CHAR, "ab\n"},
-        {"termination character alone", VI_ASRL_END_NONE, true, false, '\n', "abc\nx", 100, 100, VI_SUCCESS_TERM_CHAR, "abc\n"},
-        {"other termination character", VI_ASRL_END_TERMCHAR, false, false, ';', "a;b\n", 100, 100, VI_SUCCESS, "a;"},
-        {"count", VI_ASRL_END_NONE, false, false, '\n', "abc\nx", 3, 100, VI_SUCCESS_MAX_CNT, "abc"},
-        {"END on the last bit", VI_ASRL_END_LAST_BIT, false, false, '\n', "ab\xC1zz", 100, 100, VI_SUCCESS, "ab\xC1"},
-        {"time-out keeps the bytes", VI_ASRL_END_NONE, false, false, '\n', "abc", 100, 100, VI_ERROR_TMO, "abc"},
-        {"immediate time-out", VI_ASRL_END_NONE, false, false, '\n', "ab", 100, 0, VI_ERROR_TMO, "ab"},
+        {"END on the termination character", VI_ASRL_END_TERMCHAR, false, false, '\n', "abc\ndef",
+         100, 100, VI_SUCCESS, "abc\n"},
+        {"END wins over the count", VI_ASRL_END_TERMCHAR, false, false, '\n', "abc\n", 4, 100,
+         VI_SUCCESS, "abc\n"},
+        {"END wins over TERMCHAR_EN", VI_ASRL_END_TERMCHAR, true, false, '\n', "ab\n", 10, 100,
+         VI_SUCCESS, "ab\n"},
+        {"suppressed END leaves TERM_CHAR", VI_ASRL_END_TERMCHAR, true, true, '\n', "ab\nc", 10,
+         100, VI_SUCCESS_TERM_CHAR, "ab\n"},
+        {"termination character alone", VI_ASRL_END_NONE, true, false, '\n', "abc\nx", 100, 100,
+         VI_SUCCESS_TERM_CHAR, "abc\n"},
+        {"other termination character", VI_ASRL_END_TERMCHAR, false, false, ';', "a;b\n", 100, 100,
+         VI_SUCCESS, "a;"},
+        {"count", VI_ASRL_END_NONE, false, false, '\n', "abc\nx", 3, 100, VI_SUCCESS_MAX_CNT,
+         "abc"},
+        {"END on the last bit", VI_ASRL_END_LAST_BIT, false, false, '\n', "ab\xC1zz", 100, 100,
+         VI_SUCCESS, "ab\xC1"},
+        {"time-out keeps the bytes", VI_ASRL_END_NONE, false, false, '\n', "abc", 100, 100,
+         VI_ERROR_TMO, "abc"},
+        {"immediate time-out", VI_ASRL_END_NONE, false, false, '\n', "ab", 100, 0, VI_ERROR_TMO,
+         "ab"},
     };
     for (const auto& r : rows) {
         ViSession vi = open_dmm();
@@ -48,7 +59,8 @@ TEST_F(message_io, reads_end_by_the_termination_rules) {
     }
 }
 
-TEST_F(message_io, data_arrives_when_the_device_sends_it) {
+TEST_F(message_io, data_arrives_when_the_device_sends_it)
+{
     ViSession vi = open_dmm();
     viSetAttribute(vi, VI_ATTR_TMO_VALUE, 50);
     device_sends(vi, "late\n", 300);
@@ -68,13 +80,14 @@ TEST_F(message_io, data_arrives_when_the_device_sends_it) {
     EXPECT_EQ(0u, attr<ViUInt32>(vi, VI_ATTR_ASRL_AVAIL_NUM));
 
     viSetAttribute(vi, VI_ATTR_ASRL_DATA_BITS, 7);
-    device_sends(vi, "\xE1\x8A"); // seven data bits keep "a\n"
+    device_sends(vi, "\xE1\x8A");  // seven data bits keep "a\n"
     EXPECT_EQ("a\n", read(vi, &st));
     EXPECT_STATUS(VI_ERROR_USER_BUF, viRead(vi, nullptr, 5, nullptr));
     EXPECT_STATUS(VI_ERROR_INV_OBJECT, viRead(0xDEAD, nullptr, 5, nullptr));
 }
 
-TEST_F(message_io, each_shipped_device_answers_its_identity_once_the_line_matches) {
+TEST_F(message_io, each_shipped_device_answers_its_identity_once_the_line_matches)
+{
     ViSession dmm = open_dmm();
     EXPECT_EQ("SIMVISA,DMM-6500,SN100200,1.02\n", query(dmm, "*IDN?\n"));
 
@@ -87,16 +100,21 @@ TEST_F(message_io, each_shipped_device_answers_its_identity_once_the_line_matche
     EXPECT_NE("SIMVISA,PSU-3303,SN7781,2.4\r\n", query(psu, "*IDN?\r\n")) << "parity still differs";
     viFlush(psu, VI_IO_IN_BUF_DISCARD);
     viSetAttribute(psu, VI_ATTR_ASRL_PARITY, VI_ASRL_PAR_EVEN);
-    viClear(psu); // drop the garbled partial message the device may hold
+    viClear(psu);  // drop the garbled partial message the device may hold
     EXPECT_EQ("SIMVISA,PSU-3303,SN7781,2.4\r\n", query(psu, "*IDN?\r\n"));
     EXPECT_EQ("12.000\r\n", query(psu, "MEAS:VOLT?\r\n"));
 }
 
-TEST_F(message_io, devices_keep_properties_and_an_error_queue) {
+TEST_F(message_io, devices_keep_properties_and_an_error_queue)
+{
     ViSession vi = open_dmm();
     write(vi, "*CLS\n");
     EXPECT_EQ("+0,\"No error\"\n", query(vi, "SYST:ERR?\n"));
-    struct row { const char* command; const char* query; const char* answer; } rows[] = {
+    struct row {
+        const char* command;
+        const char* query;
+        const char* answer;
+    } rows[] = {
         {"FUNC curr\n", "FUNC?\n", "CURR\n"},
         {"FUNC BOGUS\n", "SYST:ERR?\n", "-224,\"Illegal parameter value\"\n"},
         {"VOLT:RANGE 5000\n", "SYST:ERR?\n", "-222,\"Data out of range\"\n"},
@@ -114,11 +132,12 @@ TEST_F(message_io, devices_keep_properties_and_an_error_queue) {
     EXPECT_EQ("+0,\"No error\"\n", query(vi, "SYST:ERR?\n"));
 }
 
-TEST_F(message_io, dialogue_delays_and_device_clear) {
+TEST_F(message_io, dialogue_delays_and_device_clear)
+{
     ViSession vi = open_dmm();
     viSetAttribute(vi, VI_ATTR_TMO_VALUE, 50);
     ViStatus st;
-    write(vi, "MEAS:RES?\n"); // answers after 150 ms
+    write(vi, "MEAS:RES?\n");  // answers after 150 ms
     EXPECT_EQ("", read(vi, &st));
     EXPECT_STATUS(VI_ERROR_TMO, st);
     viSetAttribute(vi, VI_ATTR_TMO_VALUE, 1000);
@@ -131,7 +150,8 @@ TEST_F(message_io, dialogue_delays_and_device_clear) {
     EXPECT_STATUS(VI_ERROR_TMO, st);
 }
 
-TEST_F(message_io, writes_follow_send_end_and_end_out) {
+TEST_F(message_io, writes_follow_send_end_and_end_out)
+{
     ViSession vi = open_dmm();
     viSetAttribute(vi, VI_ATTR_TMO_VALUE, 200);
     ViStatus st;
@@ -146,28 +166,32 @@ TEST_F(message_io, writes_follow_send_end_and_end_out) {
     EXPECT_STATUS(VI_ERROR_TMO, st) << "no END, no message";
     viSetAttribute(vi, VI_ATTR_SEND_END_EN, VI_TRUE);
     viSetAttribute(vi, VI_ATTR_ASRL_END_OUT, VI_ASRL_END_BREAK);
-    write(vi, "*CLS;*IDN?"); // the break after the data ends the message
+    write(vi, "*CLS;*IDN?");  // the break after the data ends the message
     EXPECT_EQ("SIMVISA,DMM-6500,SN100200,1.02\n", read(vi, &st));
     viSetAttribute(vi, VI_ATTR_ASRL_END_OUT, VI_ASRL_END_LAST_BIT);
-    write(vi, "*IDN?\n"); // the last byte goes out as 0x8A, which is no terminator
+    write(vi, "*IDN?\n");  // the last byte goes out as 0x8A, which is no terminator
     read(vi, &st);
     EXPECT_STATUS(VI_ERROR_TMO, st);
     EXPECT_STATUS(VI_ERROR_USER_BUF, viWrite(vi, nullptr, 3, &sent));
 }
 
-TEST_F(message_io, flush_and_buffer_masks) {
+TEST_F(message_io, flush_and_buffer_masks)
+{
     ViSession vi = open_dmm();
-    for (ViUInt16 bad : {VI_IO_IN_BUF | VI_IO_IN_BUF_DISCARD, VI_READ_BUF | VI_READ_BUF_DISCARD,
-                         VI_WRITE_BUF | VI_WRITE_BUF_DISCARD, VI_IO_OUT_BUF | VI_IO_OUT_BUF_DISCARD, 0x100})
+    for (ViUInt16 bad :
+         {VI_IO_IN_BUF | VI_IO_IN_BUF_DISCARD, VI_READ_BUF | VI_READ_BUF_DISCARD,
+          VI_WRITE_BUF | VI_WRITE_BUF_DISCARD, VI_IO_OUT_BUF | VI_IO_OUT_BUF_DISCARD, 0x100})
         EXPECT_STATUS(VI_ERROR_INV_MASK, viFlush(vi, bad)) << bad;
-    EXPECT_STATUS(VI_SUCCESS, viFlush(vi, VI_IO_OUT_BUF_DISCARD | VI_IO_IN_BUF | VI_READ_BUF_DISCARD));
+    EXPECT_STATUS(VI_SUCCESS,
+                  viFlush(vi, VI_IO_OUT_BUF_DISCARD | VI_IO_IN_BUF | VI_READ_BUF_DISCARD));
     EXPECT_STATUS(VI_SUCCESS, viSetBuf(vi, VI_IO_IN_BUF, 8192));
     EXPECT_STATUS(VI_SUCCESS, viSetBuf(vi, VI_READ_BUF | VI_WRITE_BUF, 100));
     EXPECT_EQ(100u, attr<ViUInt32>(vi, VI_ATTR_RD_BUF_SIZE));
     EXPECT_STATUS(VI_ERROR_INV_MASK, viSetBuf(vi, VI_IO_IN_BUF_DISCARD, 10));
 }
 
-TEST_F(message_io, status_byte_trigger_and_clear_follow_the_io_protocol) {
+TEST_F(message_io, status_byte_trigger_and_clear_follow_the_io_protocol)
+{
     ViSession vi = open_dmm();
     ViUInt16 stb = 0xFFFF;
     EXPECT_STATUS(VI_ERROR_NSUP_OPER, viReadSTB(vi, &stb));
@@ -179,7 +203,7 @@ TEST_F(message_io, status_byte_trigger_and_clear_follow_the_io_protocol) {
     write(vi, "BOGUS\n");
     EXPECT_STATUS(VI_SUCCESS, viReadSTB(vi, &stb));
     EXPECT_EQ(0x04, stb) << "error queue not empty";
-    EXPECT_STATUS(VI_SUCCESS, viClear(vi)); // *CLS
+    EXPECT_STATUS(VI_SUCCESS, viClear(vi));  // *CLS
     EXPECT_STATUS(VI_SUCCESS, viReadSTB(vi, &stb));
     EXPECT_EQ(0, stb);
     EXPECT_STATUS(VI_SUCCESS, viAssertTrigger(vi, VI_TRIG_PROT_DEFAULT));
@@ -188,7 +212,8 @@ TEST_F(message_io, status_byte_trigger_and_clear_follow_the_io_protocol) {
     EXPECT_STATUS(VI_ERROR_INV_PARAMETER, viReadSTB(vi, nullptr));
 }
 
-TEST_F(message_io, formatted_io) {
+TEST_F(message_io, formatted_io)
+{
     ViSession vi = open_dmm();
     char id[256] = "";
     EXPECT_STATUS(VI_SUCCESS, viPrintf(vi, "%s\n", "*IDN?"));
@@ -203,4 +228,4 @@ TEST_F(message_io, formatted_io) {
     EXPECT_STATUS(VI_ERROR_NSUP_FMT, viPrintf(vi, "%b", 1));
 }
 
-} // namespace
+}  // namespace

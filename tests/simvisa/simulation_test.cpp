@@ -15,20 +15,26 @@ namespace {
 // The block as a VISA COM session publishes it around its open.
 class simulation_block {
 public:
-    simulation_block() {
-        std::string name = "Global\\_Morvane_LinkLibs_Process_Shm_" + std::to_string(GetCurrentProcessId());
-        mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 2104, name.c_str());
+    simulation_block()
+    {
+        std::string name =
+            "Global\\_Morvane_LinkLibs_Process_Shm_" + std::to_string(GetCurrentProcessId());
+        mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 2104,
+                                      name.c_str());
         view_ = static_cast<unsigned char*>(MapViewOfFile(mapping_, FILE_MAP_WRITE, 0, 0, 2104));
         std::memset(view_, 0, 2104);
         put_word(0, 0x5013A530);
     }
-    ~simulation_block() {
+    ~simulation_block()
+    {
         UnmapViewOfFile(view_);
         CloseHandle(mapping_);
     }
     bool ok() const { return view_ != nullptr; }
 
-    void publish(const std::string& file, DWORD thread = GetCurrentThreadId(), const char* intf = "ASRL") {
+    void publish(const std::string& file, DWORD thread = GetCurrentThreadId(),
+                 const char* intf = "ASRL")
+    {
         put_word(0, 2104);
         put_word(8, 0);
         put_word(4, thread);
@@ -44,10 +50,14 @@ private:
     HANDLE mapping_ = nullptr;
     unsigned char* view_ = nullptr;
     void put_word(unsigned off, uint32_t v) { std::memcpy(view_ + off, &v, 4); }
-    void put_text(unsigned off, const std::string& s) { std::memcpy(view_ + off, s.c_str(), s.size() + 1); }
+    void put_text(unsigned off, const std::string& s)
+    {
+        std::memcpy(view_ + off, s.c_str(), s.size() + 1);
+    }
 };
 
-std::string temp_file(const char* name, const std::string& content) {
+std::string temp_file(const char* name, const std::string& content)
+{
     char dir[MAX_PATH];
     GetTempPathA(MAX_PATH, dir);
     std::string path = std::string(dir) + name;
@@ -57,14 +67,16 @@ std::string temp_file(const char* name, const std::string& content) {
 
 class simulation : public rm_test {};
 
-TEST_F(simulation, a_simulated_open_plays_the_named_device_file) {
+TEST_F(simulation, a_simulated_open_plays_the_named_device_file)
+{
     simulation_block block;
     ASSERT_TRUE(block.ok());
-    const std::string file = temp_file("simvisa_playback.json",
+    const std::string file = temp_file(
+        "simvisa_playback.json",
         R"({"name": "Playback bench", "identity": "SIM,PLAYBACK,42,0", "terminators": {"input": "\n", "output": "\n"}})");
 
     block.publish(file);
-    ViSession played = open("ASRL5::INSTR"); // a port the configuration does not have
+    ViSession played = open("ASRL5::INSTR");  // a port the configuration does not have
     block.done();
     EXPECT_EQ("SIM,PLAYBACK,42,0\n", query(played, "*IDN?\n"));
 
@@ -94,4 +106,4 @@ TEST_F(simulation, a_simulated_open_plays_the_named_device_file) {
     DeleteFileA(file.c_str());
 }
 
-} // namespace
+}  // namespace

@@ -12,18 +12,22 @@ namespace {
 
 std::atomic<int> entered{0}, handled{0};
 
-ViStatus _VI_FUNCH count_event(ViSession, ViEventType, ViEvent, ViAddr) {
+ViStatus _VI_FUNCH count_event(ViSession, ViEventType, ViEvent, ViAddr)
+{
     ++entered;
-    Sleep(50); // still running when the client frees the library
+    Sleep(50);  // still running when the client frees the library
     ++handled;
     return VI_SUCCESS;
 }
 
-template <class F> F entry(HMODULE m, const char* name) {
+template <class F>
+F entry(HMODULE m, const char* name)
+{
     return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m, name)));
 }
 
-TEST(unload, freeing_the_library_while_its_threads_work_is_safe) {
+TEST(unload, freeing_the_library_while_its_threads_work_is_safe)
+{
     for (int round = 0; round < 5; ++round) {
         HMODULE m = LoadLibraryA("visa32.dll");
         ASSERT_NE(nullptr, m);
@@ -50,15 +54,18 @@ TEST(unload, freeing_the_library_while_its_threads_work_is_safe) {
         ViJobId job;
         EXPECT_EQ(VI_SUCCESS, read_async(vi, buf, sizeof buf, &job));
         const int before = entered;
-        for (int i = 0; i < 3; ++i) raise(vi, VI_EVENT_SERVICE_REQ, nullptr, 0);
-        for (int i = 0; i < 100 && entered == before; ++i) Sleep(5);
-        EXPECT_EQ(VI_SUCCESS, close(rm)); // ends the pending read
+        for (int i = 0; i < 3; ++i)
+            raise(vi, VI_EVENT_SERVICE_REQ, nullptr, 0);
+        for (int i = 0; i < 100 && entered == before; ++i)
+            Sleep(5);
+        EXPECT_EQ(VI_SUCCESS, close(rm));  // ends the pending read
         FreeLibrary(m);
     }
     // Once the library's threads have finished, nothing holds it any more.
-    for (int i = 0; i < 100 && GetModuleHandleA("visa32.dll"); ++i) Sleep(20);
+    for (int i = 0; i < 100 && GetModuleHandleA("visa32.dll"); ++i)
+        Sleep(20);
     EXPECT_EQ(nullptr, GetModuleHandleA("visa32.dll"));
     EXPECT_EQ(5, handled.load()) << "each round's running handler finished";
 }
 
-} // namespace
+}  // namespace

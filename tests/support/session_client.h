@@ -33,8 +33,10 @@ inline std::string hex(long value)
     return b;
 }
 // HRESULTs compared and printed in hexadecimal.
-#define EXPECT_HR(expected, call) EXPECT_EQ(::mrv::test::hex(expected), ::mrv::test::hex(call)) << #call
-#define ASSERT_HR(expected, call) ASSERT_EQ(::mrv::test::hex(expected), ::mrv::test::hex(call)) << #call
+#define EXPECT_HR(expected, call)                                                                  \
+    EXPECT_EQ(::mrv::test::hex(expected), ::mrv::test::hex(call)) << #call
+#define ASSERT_HR(expected, call)                                                                  \
+    ASSERT_EQ(::mrv::test::hex(expected), ::mrv::test::hex(call)) << #call
 
 inline std::string narrow(const wchar_t* w)
 {
@@ -80,16 +82,22 @@ inline error_info last_error_info()
         return r;
     r.present = true;
     BSTR b = nullptr;
-    if (SUCCEEDED(info->GetDescription(&b))) r.description = take(b);
-    if (SUCCEEDED(info->GetSource(&b))) r.source = take(b);
-    if (SUCCEEDED(info->GetHelpFile(&b))) r.help_file = take(b);
+    if (SUCCEEDED(info->GetDescription(&b)))
+        r.description = take(b);
+    if (SUCCEEDED(info->GetSource(&b)))
+        r.source = take(b);
+    if (SUCCEEDED(info->GetHelpFile(&b)))
+        r.help_file = take(b);
     info->GetHelpContext(&r.help_context);
     info->GetGUID(&r.guid);
     info->Release();
     return r;
 }
 
-inline void clear_error_info() { SetErrorInfo(0, nullptr); }
+inline void clear_error_info()
+{
+    SetErrorInfo(0, nullptr);
+}
 
 // A new, unopened session created by ProgID.
 inline com_ptr<IVisaSession> create_session()
@@ -142,16 +150,19 @@ public:
     }
     void clear_log() const
     {
-        if (auto f = get<simvisa_log_clear_fn>("simvisa_log_clear")) f();
+        if (auto f = get<simvisa_log_clear_fn>("simvisa_log_clear"))
+            f();
     }
     // The next `times` calls of `function` return `status`.
     void fail_next(const char* function, ViStatus status, ViUInt32 times = 1) const
     {
-        if (auto f = get<simvisa_fail_next_fn>("simvisa_fail_next")) f(function, status, times);
+        if (auto f = get<simvisa_fail_next_fn>("simvisa_fail_next"))
+            f(function, status, times);
     }
     void clear_faults() const
     {
-        if (auto f = get<simvisa_clear_faults_fn>("simvisa_clear_faults")) f();
+        if (auto f = get<simvisa_clear_faults_fn>("simvisa_clear_faults"))
+            f();
     }
 
     // The full path of a device file shipped beside the library.

@@ -46,8 +46,7 @@ std::wstring single_value(const VARIANT& v)
     record.AddParameter("p", true, false, false, v);
     const std::wstring text = record.build_text(S_OK);
     const std::size_t at = text.find(L"<Element ");
-    return at == std::wstring::npos ? L"<dropped>"
-                                    : text.substr(at, text.find(L"/>", at) + 2 - at);
+    return at == std::wstring::npos ? L"<dropped>" : text.substr(at, text.find(L"/>", at) + 2 - at);
 }
 
 }  // namespace
@@ -58,12 +57,14 @@ TEST(TraceRecord, EnterRecordWithoutArgumentsHasNoParameterBlock)
                                "client.exe", 32, 0);
     const std::wstring text = record.build_text(S_OK);
     EXPECT_EQ(L"<Message><Method><Method_Enter MethodName=\"IBaseMessage::Clear\" Timestamp=\"T\""
-              L" AppName=\"client.exe\"" + ids() +
-              L" Address=\"ASRL1::INSTR\" Source=\"VisaCom\" ParamCount=\"0\"/></Method>"
-              L"</Message>",
+              L" AppName=\"client.exe\"" +
+                  ids() +
+                  L" Address=\"ASRL1::INSTR\" Source=\"VisaCom\" ParamCount=\"0\"/></Method>"
+                  L"</Message>",
               without_clock(text));
     // The enter record's timestamp becomes its start time.
-    EXPECT_NE(std::wstring::npos, text.find(L"Timestamp=\"" + std::to_wstring(record.GetStartTime())));
+    EXPECT_NE(std::wstring::npos,
+              text.find(L"Timestamp=\"" + std::to_wstring(record.GetStartTime())));
 }
 
 TEST(TraceRecord, ExitRecordListsOnlyOutArgumentsWithTheirValues)
@@ -77,13 +78,15 @@ TEST(TraceRecord, ExitRecordListsOnlyOutArgumentsWithTheirValues)
     record.AddParameter("count", true, false, false, in);
     record.AddParameter("*pVal", true, true, false, flag);
     EXPECT_EQ(1u, record.parameter_count());
-    EXPECT_EQ(L"<Message><Method><Method_Exit MethodName=\"ISerial::get_DataBits\" ElapsedNS=\"T\""
-              L" AppName=\"x&lt;y&gt;.exe\"" + ids() +
-              L" HRESULT=\"0\" Address=\"A&amp;B\" Source=\"VisaCom\" ParamCount=\"1\"/>"
-              L"</Method><Parameters><Parameter Name=\"*pVal\" InParam=\"True\" OutParam=\"True\""
-              L" RetVal=\"False\" ParamType=\"bool\"><Element Value=\"True\"/></Parameter>"
-              L"</Parameters></Message>",
-              without_clock(record.build_text(S_OK)));
+    EXPECT_EQ(
+        L"<Message><Method><Method_Exit MethodName=\"ISerial::get_DataBits\" ElapsedNS=\"T\""
+        L" AppName=\"x&lt;y&gt;.exe\"" +
+            ids() +
+            L" HRESULT=\"0\" Address=\"A&amp;B\" Source=\"VisaCom\" ParamCount=\"1\"/>"
+            L"</Method><Parameters><Parameter Name=\"*pVal\" InParam=\"True\" OutParam=\"True\""
+            L" RetVal=\"False\" ParamType=\"bool\"><Element Value=\"True\"/></Parameter>"
+            L"</Parameters></Message>",
+        without_clock(record.build_text(S_OK)));
 }
 
 TEST(TraceRecord, ErrorRecordCarriesTheThreadsErrorObjectAndLeavesItThere)
@@ -99,13 +102,13 @@ TEST(TraceRecord, ErrorRecordCarriesTheThreadsErrorObjectAndLeavesItThere)
     create->Release();
     SetErrorInfo(0, info);
 
-    MorvaneTraceMessage record(record_kind::exit, "IMessage::Read", "ASRL1::INSTR", "a.exe", 32,
-                               0);
+    MorvaneTraceMessage record(record_kind::exit, "IMessage::Read", "ASRL1::INSTR", "a.exe", 32, 0);
     EXPECT_EQ(L"<Message><Method><Method_Error Description=\"Bad &quot;thing&quot; &amp; more\""
               L" ErrorSource=\"MrvRS232\" HelpContext=\"1011\" HelpFile=\"C:\\help.chm\""
-              L" MethodName=\"IMessage::Read\" ElapsedNS=\"T\" AppName=\"a.exe\"" + ids() +
-              L" HRESULT=\"-2147221483\" Address=\"ASRL1::INSTR\" Source=\"VisaCom\"/></Method>"
-              L"</Message>",
+              L" MethodName=\"IMessage::Read\" ElapsedNS=\"T\" AppName=\"a.exe\"" +
+                  ids() +
+                  L" HRESULT=\"-2147221483\" Address=\"ASRL1::INSTR\" Source=\"VisaCom\"/></Method>"
+                  L"</Message>",
               without_clock(record.build_text(static_cast<HRESULT>(0x80040015))));
 
     IErrorInfo* after = nullptr;

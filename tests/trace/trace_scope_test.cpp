@@ -63,9 +63,9 @@ TEST(TraceScope, RecordsCarryInValuesAtEntryAndOutValuesAtExit)
     {
         trace_collector monitor;
         {
-            MethodTraceScope scope(layer, "IMessage", "Get",
-                                   {in_param("count", VT_I4, count),
-                                    out_param("*pVal", VT_I4, &result)});
+            MethodTraceScope scope(
+                layer, "IMessage", "Get",
+                {in_param("count", VT_I4, count), out_param("*pVal", VT_I4, &result)});
             count = 50;
             result = 7;
         }

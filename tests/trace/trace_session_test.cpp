@@ -59,13 +59,15 @@ TEST_F(TraceSession, InitIsTracedAndMethodsWriteEnterAndExitRecords)
                                          L"Method_Enter IVisaSession::get_ProgID",
                                          L"Method_Exit IVisaSession::get_ProgID"}),
               heads(records));
-    EXPECT_TRUE(contains(records[0], L" Address=\"ASRL1::INSTR\" Source=\"VisaCom\" ParamCount=\"4\""))
+    EXPECT_TRUE(
+        contains(records[0], L" Address=\"ASRL1::INSTR\" Source=\"VisaCom\" ParamCount=\"4\""))
         << records[0];
     EXPECT_TRUE(contains(records[0], L"<Parameter Name=\"Name\" InParam=\"True\" OutParam=\"False\""
                                      L" RetVal=\"False\" ParamType=\"string\"><Element"
                                      L" Value=\"ASRL1::INSTR\"/></Parameter>"))
         << records[0];
-    EXPECT_TRUE(contains(records[1], L"HRESULT=\"0\"") && contains(records[1], L"ParamCount=\"0\"/>"))
+    EXPECT_TRUE(contains(records[1], L"HRESULT=\"0\"") &&
+                contains(records[1], L"ParamCount=\"0\"/>"))
         << records[1];
     // The out-value at exit.
     EXPECT_TRUE(contains(records[3], L"ParamCount=\"1\"/></Method><Parameters><Parameter"
@@ -107,10 +109,9 @@ TEST_F(TraceSession, WriteStringEnclosesTheRecordsOfItsNestedWrite)
     ASSERT_HR(S_OK, io->WriteString(command, &written));
 
     const auto records = monitor.records();
-    ASSERT_EQ((std::vector<std::wstring>{L"Method_Enter IMessage::WriteString",
-                                         L"Method_Enter IMessage::Write",
-                                         L"Method_Exit IMessage::Write",
-                                         L"Method_Exit IMessage::WriteString"}),
+    ASSERT_EQ((std::vector<std::wstring>{
+                  L"Method_Enter IMessage::WriteString", L"Method_Enter IMessage::Write",
+                  L"Method_Exit IMessage::Write", L"Method_Exit IMessage::WriteString"}),
               heads(records));
     EXPECT_TRUE(contains(records[1], L"ParamType=\"ARRAY->uint8\"><Element"
                                      L" BinHexValue=\"2a49444e3f0a"))
@@ -182,9 +183,7 @@ TEST_F(TraceSession, IoMonitorShowsAClientsCalls)
     std::getline(file, second);
     EXPECT_NE(std::string::npos, first.find("IVisaSession::get_ProgID enter [ASRL1::INSTR]"))
         << first;
-    EXPECT_NE(std::string::npos,
-              second.find("IVisaSession::get_ProgID exit 0x00000000"))
-        << second;
+    EXPECT_NE(std::string::npos, second.find("IVisaSession::get_ProgID exit 0x00000000")) << second;
     EXPECT_NE(std::string::npos, second.find("*pVal=\"MorvaneRS232.RS232Svr\"")) << second;
     file.close();
     DeleteFileW(out.c_str());

@@ -67,8 +67,8 @@ TEST_F(TraceTransport, WithoutReadersAWriteDoesNotWaitAndALongRecordIsCut)
     EXPECT_EQ(64u, written);
     // Tracing off: no wait step, so the cut shows in the result.
     status.set_tracing(false);
-    EXPECT_EQ(pipe_cut, pipe->write(record.data(), static_cast<DWORD>(record.size()), &written,
-                                    INFINITE));
+    EXPECT_EQ(pipe_cut,
+              pipe->write(record.data(), static_cast<DWORD>(record.size()), &written, INFINITE));
     EXPECT_EQ(kPipeCapacity, written);
     EXPECT_LT(ms_since(start), 400);
 }

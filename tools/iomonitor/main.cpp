@@ -31,9 +31,9 @@ struct options {
     long limit = 0;
     std::wstring method;
     std::wstring pid;
-    long count = -1;       // records to show before stopping; -1: no limit
-    long seconds = -1;     // -1: no limit
-    bool force = false;    // take over from a monitor that did not clear its flag
+    long count = -1;     // records to show before stopping; -1: no limit
+    long seconds = -1;   // -1: no limit
+    bool force = false;  // take over from a monitor that did not clear its flag
 };
 
 constexpr wchar_t kUsage[] =
@@ -54,15 +54,24 @@ bool parse(int argc, wchar_t** argv, options& o)
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
         const bool has_value = i + 1 < argc;
-        if (arg == L"--xml") o.xml = true;
-        else if (arg == L"--out" && has_value) o.out_file = argv[++i];
-        else if (arg == L"--limit" && has_value) o.set_limit = true, o.limit = std::wcstol(argv[++i], nullptr, 10);
-        else if (arg == L"--method" && has_value) o.method = argv[++i];
-        else if (arg == L"--pid" && has_value) o.pid = argv[++i];
-        else if (arg == L"--count" && has_value) o.count = std::wcstol(argv[++i], nullptr, 10);
-        else if (arg == L"--seconds" && has_value) o.seconds = std::wcstol(argv[++i], nullptr, 10);
-        else if (arg == L"--force") o.force = true;
-        else return false;
+        if (arg == L"--xml")
+            o.xml = true;
+        else if (arg == L"--out" && has_value)
+            o.out_file = argv[++i];
+        else if (arg == L"--limit" && has_value)
+            o.set_limit = true, o.limit = std::wcstol(argv[++i], nullptr, 10);
+        else if (arg == L"--method" && has_value)
+            o.method = argv[++i];
+        else if (arg == L"--pid" && has_value)
+            o.pid = argv[++i];
+        else if (arg == L"--count" && has_value)
+            o.count = std::wcstol(argv[++i], nullptr, 10);
+        else if (arg == L"--seconds" && has_value)
+            o.seconds = std::wcstol(argv[++i], nullptr, 10);
+        else if (arg == L"--force")
+            o.force = true;
+        else
+            return false;
     }
     return true;
 }
@@ -98,8 +107,7 @@ std::wstring local_time()
     SYSTEMTIME t;
     GetLocalTime(&t);
     wchar_t text[16];
-    std::swprintf(text, 16, L"%02u:%02u:%02u.%03u", t.wHour, t.wMinute, t.wSecond,
-                  t.wMilliseconds);
+    std::swprintf(text, 16, L"%02u:%02u:%02u.%03u", t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
     return text;
 }
 
@@ -141,13 +149,16 @@ int wmain(int argc, wchar_t** argv)
     status.start();
     if (status.monitor_reads() && !o.force) {
         std::fputs("iomonitor: another I/O monitor is already reading the trace records "
-                   "(--force takes over from one that has ended).\n", stderr);
+                   "(--force takes over from one that has ended).\n",
+                   stderr);
         return 2;
     }
     g_pipe = mrv::trace::process_trace_pipe();
     if (!g_pipe) {
-        std::fprintf(stderr, "iomonitor: the trace pipe could not be opened (error %lu); is "
-                             "nkoserver.exe running?\n", GetLastError());
+        std::fprintf(stderr,
+                     "iomonitor: the trace pipe could not be opened (error %lu); is "
+                     "nkoserver.exe running?\n",
+                     GetLastError());
         return 3;
     }
     FILE* out = stdout;

@@ -74,8 +74,8 @@ std::wstring value_of(const std::vector<attribute>& attributes, std::wstring_vie
 std::wstring hresult_text(const std::wstring& decimal)
 {
     wchar_t hex[16];
-    std::swprintf(hex, 16, L"0x%08lx", static_cast<unsigned long>(std::wcstol(decimal.c_str(),
-                                                                             nullptr, 10)));
+    std::swprintf(hex, 16, L"0x%08lx",
+                  static_cast<unsigned long>(std::wcstol(decimal.c_str(), nullptr, 10)));
     return hex;
 }
 
@@ -108,8 +108,8 @@ record_summary summarize_record(std::wstring_view xml)
         const std::wstring description = value_of(attributes, L"Description");
         if (!description.empty())
             line += L" \"" + description + L"\"";
-        const long long elapsed = std::wcstoll(value_of(attributes, L"ElapsedNS").c_str(),
-                                               nullptr, 10);
+        const long long elapsed =
+            std::wcstoll(value_of(attributes, L"ElapsedNS").c_str(), nullptr, 10);
         wchar_t us[32];
         std::swprintf(us, 32, L" (%lld us)", elapsed / 1000);
         line += us;

@@ -6,10 +6,10 @@
 namespace iomonitor {
 
 struct record_summary {
-    std::wstring kind;         // "Method_Enter", "Method_Exit", "Method_Error"
-    std::wstring method;       // "IMessage::Write"
+    std::wstring kind;    // "Method_Enter", "Method_Exit", "Method_Error"
+    std::wstring method;  // "IMessage::Write"
     std::wstring process_id;
-    std::wstring line;         // the readable form, without a line break
+    std::wstring line;  // the readable form, without a line break
 };
 
 // Reads the record's attributes and parameters; an unreadable record gives its raw text as the

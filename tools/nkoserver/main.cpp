@@ -34,7 +34,8 @@ int run_server()
     const std::string stop_name = nko_global_name(kStopEventBase);
     mrv::unique_handle stop(CreateEventA(NkoSecurityAttributes(), TRUE, FALSE, stop_name.c_str()));
     if (!stop) {
-        nkoserver::log_line("cannot create the stop event, error " + std::to_string(GetLastError()));
+        nkoserver::log_line("cannot create the stop event, error " +
+                            std::to_string(GetLastError()));
         return 2;
     }
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -51,8 +52,8 @@ int run_server()
 
 int request_stop()
 {
-    mrv::unique_handle stop(OpenEventA(EVENT_MODIFY_STATE, FALSE,
-                                       nko_global_name(kStopEventBase).c_str()));
+    mrv::unique_handle stop(
+        OpenEventA(EVENT_MODIFY_STATE, FALSE, nko_global_name(kStopEventBase).c_str()));
     if (!stop) {
         std::printf("no nkoserver is running\n");
         return 1;

@@ -10,7 +10,10 @@ namespace {
 
 using mrv::nko::request;
 
-std::string failure(DWORD error) { return mrv::nko::reply_text(0, error); }
+std::string failure(DWORD error)
+{
+    return mrv::nko::reply_text(0, error);
+}
 
 // A file handle of the client, duplicated into this process; -1 stays the paging file.
 HANDLE client_file(DWORD process, std::int64_t value, mrv::unique_handle& holder)
@@ -19,8 +22,8 @@ HANDLE client_file(DWORD process, std::int64_t value, mrv::unique_handle& holder
     if (file == INVALID_HANDLE_VALUE)
         return file;
     mrv::unique_handle client(OpenProcess(PROCESS_DUP_HANDLE, FALSE, process));
-    if (!client || !DuplicateHandle(client.get(), file, GetCurrentProcess(), holder.put(), 0,
-                                    FALSE, DUPLICATE_SAME_ACCESS))
+    if (!client || !DuplicateHandle(client.get(), file, GetCurrentProcess(), holder.put(), 0, FALSE,
+                                    DUPLICATE_SAME_ACCESS))
         return nullptr;
     return holder.get();
 }

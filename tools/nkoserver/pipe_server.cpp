@@ -46,7 +46,8 @@ bool send(HANDLE pipe, HANDLE stop, const std::string& text)
 {
     const DWORD count = static_cast<DWORD>(text.size() + 1);
     DWORD moved = 0;
-    return transfer(pipe, stop, false, const_cast<DWORD*>(&count), sizeof count, &moved) == io::done &&
+    return transfer(pipe, stop, false, const_cast<DWORD*>(&count), sizeof count, &moved) ==
+               io::done &&
            transfer(pipe, stop, false, const_cast<char*>(text.c_str()), count, &moved) == io::done;
 }
 
@@ -65,8 +66,7 @@ std::string answer(const char* text, DWORD length, DWORD client, object_table& o
 {
     std::string reply = mrv::nko::reply_text(0, ERROR_INVALID_PARAMETER);
     std::string_view request_text(text, length);
-    if (length > 0 && text[length - 1] == 0 &&
-        request_text.find('\0') == length - 1) {
+    if (length > 0 && text[length - 1] == 0 && request_text.find('\0') == length - 1) {
         request_text.remove_suffix(1);
         if (const auto r = mrv::nko::parse_request(request_text))
             reply = objects.execute(*r);
@@ -118,9 +118,22 @@ void serve_client(mrv::unique_file pipe, HANDLE stop, object_table& objects)
 // Connected clients, so that stopping waits for the ones still being served.
 class client_count {
 public:
-    void enter() { std::lock_guard g(lock_); ++active_; }
-    void leave() { std::lock_guard g(lock_); if (--active_ == 0) idle_.notify_all(); }
-    void wait_idle() { std::unique_lock g(lock_); idle_.wait(g, [&] { return active_ == 0; }); }
+    void enter()
+    {
+        std::lock_guard g(lock_);
+        ++active_;
+    }
+    void leave()
+    {
+        std::lock_guard g(lock_);
+        if (--active_ == 0)
+            idle_.notify_all();
+    }
+    void wait_idle()
+    {
+        std::unique_lock g(lock_);
+        idle_.wait(g, [&] { return active_ == 0; });
+    }
 
 private:
     std::mutex lock_;
@@ -133,8 +146,8 @@ mrv::unique_file make_instance(const char* pipe_name, bool first)
     return mrv::unique_file(CreateNamedPipeA(
         pipe_name,
         PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0),
-        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, 4096,
-        4096, 0, NkoSecurityAttributes()));
+        PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES, 4096, 4096,
+        0, NkoSecurityAttributes()));
 }
 
 }  // namespace
@@ -182,7 +195,8 @@ bool serve(const char* pipe_name, HANDLE stop, object_table& objects)
             }
         }
         if (!listening) {
-            log_line("cannot create another pipe instance, error " + std::to_string(GetLastError()));
+            log_line("cannot create another pipe instance, error " +
+                     std::to_string(GetLastError()));
             break;
         }
     }

@@ -14,9 +14,9 @@ class _bstr_t {
 public:
     _bstr_t() noexcept = default;
     // Allocation failures raise _com_error(E_OUTOFMEMORY).
-    _bstr_t(const wchar_t* text);          // NOLINT: implicit, like the text it holds
+    _bstr_t(const wchar_t* text);  // NOLINT: implicit, like the text it holds
     _bstr_t(std::wstring_view text);
-    _bstr_t(const char* ansi_text);        // from the ANSI code page
+    _bstr_t(const char* ansi_text);  // from the ANSI code page
     _bstr_t(std::string_view ansi_text);
     // copy == false takes ownership of `b`; copy == true copies it.
     _bstr_t(BSTR b, bool copy);

@@ -13,7 +13,9 @@ class _com_error {
 public:
     // Takes over the reference in `info` unless add_ref asks for one of its own.
     explicit _com_error(HRESULT hr, IErrorInfo* info = nullptr, bool add_ref = false) noexcept
-        : hr_(hr), info_(add_ref ? com_ptr<IErrorInfo>::copy(info) : com_ptr<IErrorInfo>::attach(info)) {}
+        : hr_(hr),
+          info_(add_ref ? com_ptr<IErrorInfo>::copy(info) : com_ptr<IErrorInfo>::attach(info))
+    {}
 
     HRESULT Error() const noexcept { return hr_; }
     // The error object without a new reference; null when the failure left none.
@@ -28,8 +30,10 @@ private:
 // failing call left one.
 [[noreturn]] void throw_com_error(HRESULT hr);
 // Raises _com_error when hr is a failure; passes successes through.
-inline HRESULT check_hresult(HRESULT hr) {
-    if (FAILED(hr)) throw_com_error(hr);
+inline HRESULT check_hresult(HRESULT hr)
+{
+    if (FAILED(hr))
+        throw_com_error(hr);
     return hr;
 }
 

@@ -63,25 +63,31 @@ public:
 
     // While FinalRelease runs the count is far below zero, so AddRef/Release pairs made during
     // teardown can never bring it back to zero and delete the object twice.
-    ~CComObject() {
+    ~CComObject()
+    {
         this->m_dwRef = -(LONG_MAX / 2);
         this->FinalRelease();
         module_unlock();
     }
 
     STDMETHOD_(ULONG, AddRef)() override { return static_cast<ULONG>(this->InternalAddRef()); }
-    STDMETHOD_(ULONG, Release)() override {
+    STDMETHOD_(ULONG, Release)() override
+    {
         long n = this->InternalRelease();
-        if (n == 0) delete this;
+        if (n == 0)
+            delete this;
         return static_cast<ULONG>(n);
     }
-    STDMETHOD(QueryInterface)(REFIID riid, void** ppv) override {
+    STDMETHOD(QueryInterface)(REFIID riid, void** ppv) override
+    {
         return query_interface(static_cast<Base*>(this), riid, ppv);
     }
 
     // A new object with reference count 0, its lock made and FinalConstruct run.
-    static HRESULT CreateInstance(CComObject** pp) noexcept {
-        if (!pp) return E_POINTER;
+    static HRESULT CreateInstance(CComObject** pp) noexcept
+    {
+        if (!pp)
+            return E_POINTER;
         *pp = nullptr;
         CComObject* p = nullptr;
         try {
@@ -89,7 +95,8 @@ public:
         } catch (...) {
             return E_OUTOFMEMORY;
         }
-        if (!p) return E_OUTOFMEMORY;
+        if (!p)
+            return E_OUTOFMEMORY;
         HRESULT hr = p->_AtlInitialConstruct();
         if (SUCCEEDED(hr)) {
             try {
@@ -116,12 +123,15 @@ public:
 
     // A new object handed out as `riid` (one reference, the caller's); destroyed again when
     // it cannot be made or does not answer riid.
-    static HRESULT CreateInstance(REFIID riid, void** ppv) noexcept {
-        if (!ppv) return E_POINTER;
+    static HRESULT CreateInstance(REFIID riid, void** ppv) noexcept
+    {
+        if (!ppv)
+            return E_POINTER;
         *ppv = nullptr;
         CComObject* p = nullptr;
         HRESULT hr = CreateInstance(&p);
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr))
+            return hr;
         p->InternalAddRef();
         hr = p->QueryInterface(riid, ppv);
         p->Release();

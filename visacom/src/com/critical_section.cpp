@@ -2,15 +2,18 @@
 
 namespace mrv {
 
-HRESULT CComSafeDeleteCriticalSection::Init() noexcept {
-    if (initialized_) return S_OK;
+HRESULT CComSafeDeleteCriticalSection::Init() noexcept
+{
+    if (initialized_)
+        return S_OK;
     if (!::InitializeCriticalSectionAndSpinCount(&cs_, 0))
         return HRESULT_FROM_WIN32(::GetLastError());
     initialized_ = true;
     return S_OK;
 }
 
-void CComSafeDeleteCriticalSection::Term() noexcept {
+void CComSafeDeleteCriticalSection::Term() noexcept
+{
     if (initialized_) {
         ::DeleteCriticalSection(&cs_);
         initialized_ = false;

@@ -20,14 +20,19 @@ template <class Interface, class Via = Interface, const IID* Iid = nullptr>
 struct com_entry {
     using interface_type = Interface;
     using via_type = Via;
-    static const IID& iid() noexcept {
-        if constexpr (Iid != nullptr) return *Iid;
-        else return __uuidof(Interface);
+    static const IID& iid() noexcept
+    {
+        if constexpr (Iid != nullptr)
+            return *Iid;
+        else
+            return __uuidof(Interface);
     }
     // The interface pointer of `self`, cast through the base that carries it.
     template <class T>
-    static Interface* pointer(T* self) noexcept {
-        static_assert(std::is_base_of_v<Via, T>, "an interface map entry names a base the class lacks");
+    static Interface* pointer(T* self) noexcept
+    {
+        static_assert(std::is_base_of_v<Via, T>,
+                      "an interface map entry names a base the class lacks");
         return static_cast<Interface*>(static_cast<Via*>(self));
     }
 };
@@ -40,8 +45,10 @@ struct interface_map {
 namespace detail {
 
 template <class T, class First, class... Rest>
-IUnknown* find_interface(T* self, REFIID riid, interface_map<First, Rest...>*) noexcept {
-    if (::IsEqualIID(riid, IID_IUnknown)) return First::pointer(self);
+IUnknown* find_interface(T* self, REFIID riid, interface_map<First, Rest...>*) noexcept
+{
+    if (::IsEqualIID(riid, IID_IUnknown))
+        return First::pointer(self);
     IUnknown* found = nullptr;
     // Left to right, first match wins: the map's order is QueryInterface's order.
     (void)((::IsEqualIID(riid, First::iid()) && (found = First::pointer(self), true)) ||
@@ -55,11 +62,14 @@ IUnknown* find_interface(T* self, REFIID riid, interface_map<First, Rest...>*) n
 // (result null) for an IID outside the map; otherwise adds a reference through the pointer
 // handed out.
 template <class T>
-HRESULT query_interface(T* self, REFIID riid, void** ppv) noexcept {
-    if (!ppv) return E_POINTER;
+HRESULT query_interface(T* self, REFIID riid, void** ppv) noexcept
+{
+    if (!ppv)
+        return E_POINTER;
     IUnknown* p = detail::find_interface(self, riid, static_cast<typename T::interfaces*>(nullptr));
     *ppv = p;
-    if (!p) return E_NOINTERFACE;
+    if (!p)
+        return E_NOINTERFACE;
     p->AddRef();
     return S_OK;
 }

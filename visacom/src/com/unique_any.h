@@ -14,9 +14,12 @@ namespace mrv {
 template <class T, auto Close, std::intptr_t Invalid = 0>
 class unique_any {
 public:
-    static T invalid() noexcept {
-        if constexpr (std::is_pointer_v<T>) return reinterpret_cast<T>(Invalid);
-        else return static_cast<T>(Invalid);
+    static T invalid() noexcept
+    {
+        if constexpr (std::is_pointer_v<T>)
+            return reinterpret_cast<T>(Invalid);
+        else
+            return static_cast<T>(Invalid);
     }
 
     unique_any() noexcept = default;
@@ -24,20 +27,28 @@ public:
     unique_any(const unique_any&) = delete;
     unique_any& operator=(const unique_any&) = delete;
     unique_any(unique_any&& o) noexcept : value_(o.release()) {}
-    unique_any& operator=(unique_any&& o) noexcept {
-        if (this != &o) reset(o.release());
+    unique_any& operator=(unique_any&& o) noexcept
+    {
+        if (this != &o)
+            reset(o.release());
         return *this;
     }
     ~unique_any() { reset(); }
 
     // Frees the held resource (if any) and takes `value`.
-    void reset(T value = invalid()) noexcept {
+    void reset(T value = invalid()) noexcept
+    {
         T old = std::exchange(value_, value);
-        if (old != invalid()) Close(old);
+        if (old != invalid())
+            Close(old);
     }
     T get() const noexcept { return value_; }
     // The slot for an out-parameter; frees what was held first.
-    T* put() noexcept { reset(); return &value_; }
+    T* put() noexcept
+    {
+        reset();
+        return &value_;
+    }
     T release() noexcept { return std::exchange(value_, invalid()); }
     explicit operator bool() const noexcept { return value_ != invalid(); }
 

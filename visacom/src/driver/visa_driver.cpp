@@ -113,9 +113,9 @@ ViStatus visa_driver::open(ViConstRsrc name, ViAccessMode mode, ViUInt32 open_ti
     return guarded([&] {
         ensure_default_rm();
         ViSession opened = 0;
-        const ViStatus status = check_through(
-            default_rm_,
-            entries_.get<visa::entry::viOpen>()(default_rm_, name, mode, open_timeout, &opened));
+        const ViStatus status =
+            check_through(default_rm_, entries_.get<visa::entry::viOpen>()(default_rm_, name, mode,
+                                                                           open_timeout, &opened));
         session_ = opened;
         if (out_status)
             *out_status = status;
@@ -158,10 +158,10 @@ ViStatus visa_driver::parse_resource_ex(_bstr_t name, ViUInt16* intf_type, ViUIn
         ViChar class_text[description_length] = {};
         ViChar expanded_text[description_length] = {};
         ViChar alias_text[description_length] = {};
-        const ViStatus status = check_through(
-            default_rm_, entries_.get<visa::entry::viParseRsrcEx>()(
-                             default_rm_, name.narrow(), intf_type, intf_num, class_text,
-                             expanded_text, alias_text));
+        const ViStatus status =
+            check_through(default_rm_, entries_.get<visa::entry::viParseRsrcEx>()(
+                                           default_rm_, name.narrow(), intf_type, intf_num,
+                                           class_text, expanded_text, alias_text));
         resource_class = _bstr_t(class_text);
         expanded_name = _bstr_t(expanded_text);
         alias = _bstr_t(alias_text);

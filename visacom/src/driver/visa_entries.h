@@ -10,6 +10,7 @@
 
 // X(name, kind): kind is `required`, `process_wide` (required, stored once for the process) or
 // `optional` (a missing one is replaced by the fallback entry).
+// clang-format off
 #define MRV_VISA_ENTRIES(X)                                                                      \
     X(viOpenDefaultRM, required) X(viFindRsrc, required) X(viFindNext, required)                 \
     X(viOpen, required) X(viClose, process_wide) X(viSetAttribute, process_wide)                 \
@@ -42,6 +43,7 @@
     X(viGpibControlATN, optional) X(viGpibSendIFC, optional) X(viGpibCommand, optional)          \
     X(viGpibPassControl, optional) X(viParseRsrc, optional) X(viParseRsrcEx, optional)           \
     X(viUsbControlOut, optional) X(viUsbControlIn, optional)
+// clang-format on
 
 namespace mrv::visa {
 
@@ -67,8 +69,14 @@ inline constexpr entry_info entries[] = {
 inline constexpr std::size_t entry_count = std::size(entries);
 static_assert(entry_count == 99, "the VISA binding resolves 99 entry points");
 
-constexpr std::size_t index_of(entry e) noexcept { return static_cast<std::size_t>(e); }
-constexpr entry_kind kind_of(entry e) noexcept { return entries[index_of(e)].kind; }
+constexpr std::size_t index_of(entry e) noexcept
+{
+    return static_cast<std::size_t>(e);
+}
+constexpr entry_kind kind_of(entry e) noexcept
+{
+    return entries[index_of(e)].kind;
+}
 
 // Entries up to (not including) index `end` that are of kind `k` (or not of it).
 constexpr std::size_t count_kind(std::size_t end, entry_kind k, bool is) noexcept
@@ -97,10 +105,10 @@ constexpr std::size_t process_slot(entry e) noexcept
 // The C type of each entry, taken from the VISA header's prototype.
 template <entry E>
 struct entry_signature;
-#define MRV_VISA_ENTRY_SIGNATURE(name, kind) \
-    template <>                              \
-    struct entry_signature<entry::name> {    \
-        using type = decltype(&::name);      \
+#define MRV_VISA_ENTRY_SIGNATURE(name, kind)                                                       \
+    template <>                                                                                    \
+    struct entry_signature<entry::name> {                                                          \
+        using type = decltype(&::name);                                                            \
     };
 MRV_VISA_ENTRIES(MRV_VISA_ENTRY_SIGNATURE)
 #undef MRV_VISA_ENTRY_SIGNATURE

@@ -5,7 +5,8 @@
 
 namespace mrv {
 
-error_string::error_string(DWORD code) {
+error_string::error_string(DWORD code)
+{
     char* raw = nullptr;
     // Inserts are left as written: no arguments exist to fill them. The width-40 wrapping is
     // applied by wrap_message_lines.
@@ -13,12 +14,17 @@ error_string::error_string(DWORD code) {
                                    FORMAT_MESSAGE_IGNORE_INSERTS,
                                nullptr, code, 0, reinterpret_cast<char*>(&raw), 0, nullptr);
     unique_hlocal owner(raw);
-    if (n > 0 && raw) text_ = _bstr_t(wrap_message_lines(std::string_view(raw, n), 40));
+    if (n > 0 && raw)
+        text_ = _bstr_t(wrap_message_lines(std::string_view(raw, n), 40));
 }
 
-const char* error_string::text() const { return text_.narrow(); }
+const char* error_string::text() const
+{
+    return text_.narrow();
+}
 
-const wchar_t* error_string::wide_text() const {
+const wchar_t* error_string::wide_text() const
+{
     const wchar_t* w = text_.wide();
     return w ? w : L"";
 }

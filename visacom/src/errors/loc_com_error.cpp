@@ -20,19 +20,22 @@ constexpr const char* hresult_only_base_message =
 
 loc_com_error::loc_com_error(UINT string_id, DWORD help_context, const _bstr_t& help_file,
                              const _bstr_t& source, REFGUID iid, HRESULT hr)
-    : std::runtime_error(family_base_message), hr_(hr) {
+    : std::runtime_error(family_base_message), hr_(hr)
+{
     resource_string text(string_id);
     description_ = text.text();
     build(text.wide_text(), iid, help_context, help_file.wide(), source.wide());
 }
 
 loc_com_error::loc_com_error(UINT string_id, DWORD help_context, REFGUID iid, HRESULT hr)
-    : loc_com_error(string_id, help_context, help_file(), error_source(), iid, hr) {}
+    : loc_com_error(string_id, help_context, help_file(), error_source(), iid, hr)
+{}
 
 loc_com_error::loc_com_error(const wchar_t* description, DWORD help_context,
                              const _bstr_t& help_file, const _bstr_t& source, REFGUID iid,
                              HRESULT hr)
-    : std::runtime_error(family_base_message), hr_(hr) {
+    : std::runtime_error(family_base_message), hr_(hr)
+{
     _bstr_t text(description);
     description_ = text.narrow();
     build(text.wide(), iid, help_context, help_file.wide(), source.wide());
@@ -40,20 +43,24 @@ loc_com_error::loc_com_error(const wchar_t* description, DWORD help_context,
 
 loc_com_error::loc_com_error(const wchar_t* description, DWORD help_context, REFGUID iid,
                              HRESULT hr)
-    : loc_com_error(description, help_context, help_file(), error_source(), iid, hr) {}
+    : loc_com_error(description, help_context, help_file(), error_source(), iid, hr)
+{}
 
 loc_com_error::loc_com_error(const visa_error& e, REFGUID iid)
-    : loc_com_error(_bstr_t(e.what()).wide(), e.help_context(), iid, e.hresult()) {}
+    : loc_com_error(_bstr_t(e.what()).wide(), e.help_context(), iid, e.hresult())
+{}
 
-loc_com_error::loc_com_error(HRESULT hr)
-    : std::runtime_error(hresult_only_base_message), hr_(hr) {}
+loc_com_error::loc_com_error(HRESULT hr) : std::runtime_error(hresult_only_base_message), hr_(hr) {}
 
 loc_com_error::loc_com_error(from_win32_tag, const win32_error& e, DWORD help_context, REFGUID iid)
-    : loc_com_error(_bstr_t(e.what()).wide(), help_context, iid, e.hresult()) {}
+    : loc_com_error(_bstr_t(e.what()).wide(), help_context, iid, e.hresult())
+{}
 
 loc_com_error::loc_com_error(const loc_com_error& other)
-    : std::runtime_error(other), description_(other.description_), hr_(other.hr_) {
-    if (!other.info_) return;
+    : std::runtime_error(other), description_(other.description_), hr_(other.hr_)
+{
+    if (!other.info_)
+        return;
     try {
         rebuild_from(other.info_.get());
     } catch (...) {
@@ -62,7 +69,8 @@ loc_com_error::loc_com_error(const loc_com_error& other)
     }
 }
 
-loc_com_error& loc_com_error::operator=(const loc_com_error& other) {
+loc_com_error& loc_com_error::operator=(const loc_com_error& other)
+{
     if (this != &other) {
         loc_com_error copy(other);
         std::runtime_error::operator=(copy);
@@ -73,23 +81,32 @@ loc_com_error& loc_com_error::operator=(const loc_com_error& other) {
     return *this;
 }
 
-const char* loc_com_error::what() const noexcept { return description_.c_str(); }
+const char* loc_com_error::what() const noexcept
+{
+    return description_.c_str();
+}
 
-HRESULT loc_com_error::set_error_info() const noexcept {
-    if (info_) ::SetErrorInfo(0, info_.get());
+HRESULT loc_com_error::set_error_info() const noexcept
+{
+    if (info_)
+        ::SetErrorInfo(0, info_.get());
     return hr_;
 }
 
-void loc_com_error::capture_error_info() {
+void loc_com_error::capture_error_info()
+{
     com_ptr<IErrorInfo> current;
-    if (::GetErrorInfo(0, current.put()) != S_OK || !current) return;
+    if (::GetErrorInfo(0, current.put()) != S_OK || !current)
+        return;
     rebuild_from(current.get());
 }
 
 void loc_com_error::build(const wchar_t* description, REFGUID iid, DWORD help_context,
-                          const wchar_t* help_file, const wchar_t* source) {
+                          const wchar_t* help_file, const wchar_t* source)
+{
     com_ptr<ICreateErrorInfo> create;
-    if (FAILED(::CreateErrorInfo(create.put())) || !create) return;
+    if (FAILED(::CreateErrorInfo(create.put())) || !create)
+        return;
     // The setters take LPOLESTR; they copy the texts.
     create->SetDescription(const_cast<wchar_t*>(description));
     create->SetGUID(iid);
@@ -100,7 +117,8 @@ void loc_com_error::build(const wchar_t* description, REFGUID iid, DWORD help_co
     info_ = create.as<IErrorInfo>(IID_IErrorInfo);
 }
 
-void loc_com_error::rebuild_from(IErrorInfo* source_info) {
+void loc_com_error::rebuild_from(IErrorInfo* source_info)
+{
     bstr description, help, source;
     GUID iid = GUID_NULL;
     DWORD context = 0;
@@ -114,14 +132,18 @@ void loc_com_error::rebuild_from(IErrorInfo* source_info) {
 }
 
 win32_com_error::win32_com_error(const win32_error& e, DWORD help_context, REFGUID iid)
-    : loc_com_error(from_win32_tag{}, e, help_context, iid) {}
+    : loc_com_error(from_win32_tag{}, e, help_context, iid)
+{}
 
 internal_com_error::internal_com_error(REFGUID iid)
-    : loc_com_error(IDS_INTERNAL_ERROR, 1011, iid, static_cast<HRESULT>(0x8000FFFF)) {}
+    : loc_com_error(IDS_INTERNAL_ERROR, 1011, iid, static_cast<HRESULT>(0x8000FFFF))
+{}
 
-HRESULT no_open_session(REFGUID iid) noexcept {
+HRESULT no_open_session(REFGUID iid) noexcept
+{
     try {
-        return loc_com_error(IDS_NO_OPEN_SESSION, 1002, iid, no_open_session_hresult).set_error_info();
+        return loc_com_error(IDS_NO_OPEN_SESSION, 1002, iid, no_open_session_hresult)
+            .set_error_info();
     } catch (...) {
         return no_open_session_hresult;
     }

@@ -21,14 +21,14 @@
 namespace mrv {
 
 enum class handler_kind : std::uint8_t {
-    visa,         // visa_error: converted for iid (loc_com_error from it), posted
-    loc_com,      // loc_com_error (win32_com_error, internal_com_error): reports itself
-    win32,        // win32_error (win32_hresult_error): win32_com_error for iid, help_context
-    com_error,    // _com_error: its HRESULT; its error object (or none) set on the thread
-    pointer,      // bad_pointer: E_POINTER, thread's error object left alone
-    hresult,      // a bare HRESULT thrown as a 32-bit integer: returned unchanged
-    internal,     // anything: internal_com_error for iid, posted (0x8000FFFF)
-    unexpected,   // anything: E_UNEXPECTED without error information
+    visa,        // visa_error: converted for iid (loc_com_error from it), posted
+    loc_com,     // loc_com_error (win32_com_error, internal_com_error): reports itself
+    win32,       // win32_error (win32_hresult_error): win32_com_error for iid, help_context
+    com_error,   // _com_error: its HRESULT; its error object (or none) set on the thread
+    pointer,     // bad_pointer: E_POINTER, thread's error object left alone
+    hresult,     // a bare HRESULT thrown as a 32-bit integer: returned unchanged
+    internal,    // anything: internal_com_error for iid, posted (0x8000FFFF)
+    unexpected,  // anything: E_UNEXPECTED without error information
 };
 
 struct exception_handler {
@@ -37,24 +37,48 @@ struct exception_handler {
     DWORD help_context = 0;
 };
 
-constexpr exception_handler convert_visa(const IID& iid) { return {handler_kind::visa, &iid}; }
-constexpr exception_handler report_loc_com() { return {handler_kind::loc_com}; }
-constexpr exception_handler convert_win32(const IID& iid, DWORD help_context) {
+constexpr exception_handler convert_visa(const IID& iid)
+{
+    return {handler_kind::visa, &iid};
+}
+constexpr exception_handler report_loc_com()
+{
+    return {handler_kind::loc_com};
+}
+constexpr exception_handler convert_win32(const IID& iid, DWORD help_context)
+{
     return {handler_kind::win32, &iid, help_context};
 }
-constexpr exception_handler pass_com_error() { return {handler_kind::com_error}; }
-constexpr exception_handler pointer_error() { return {handler_kind::pointer}; }
-constexpr exception_handler pass_hresult() { return {handler_kind::hresult}; }
-constexpr exception_handler internal_error(const IID& iid) { return {handler_kind::internal, &iid}; }
-constexpr exception_handler unexpected_error() { return {handler_kind::unexpected}; }
+constexpr exception_handler pass_com_error()
+{
+    return {handler_kind::com_error};
+}
+constexpr exception_handler pointer_error()
+{
+    return {handler_kind::pointer};
+}
+constexpr exception_handler pass_hresult()
+{
+    return {handler_kind::hresult};
+}
+constexpr exception_handler internal_error(const IID& iid)
+{
+    return {handler_kind::internal, &iid};
+}
+constexpr exception_handler unexpected_error()
+{
+    return {handler_kind::unexpected};
+}
 
 class error_policy {
 public:
     static constexpr std::size_t max_handlers = 8;
 
-    constexpr error_policy(std::initializer_list<exception_handler> handlers) {
+    constexpr error_policy(std::initializer_list<exception_handler> handlers)
+    {
         for (const auto& h : handlers) {
-            if (count_ == max_handlers) break;
+            if (count_ == max_handlers)
+                break;
             handlers_[count_++] = h;
         }
     }
@@ -76,7 +100,8 @@ HRESULT run_method_body(const error_policy& policy, method_body body, void* cont
 HRESULT result_from_caught_exception(const error_policy& policy) noexcept;
 
 template <class Body>
-HRESULT method_boundary(const error_policy& policy, Body&& body) noexcept {
+HRESULT method_boundary(const error_policy& policy, Body&& body) noexcept
+{
     using body_type = std::remove_reference_t<Body>;
     return detail::run_method_body(
         policy,

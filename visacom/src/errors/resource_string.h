@@ -12,7 +12,8 @@ public:
     static constexpr UINT no_fallback = 0xFFFFFFFFu;
 
     explicit resource_string(UINT id, UINT fallback_id = no_fallback) noexcept
-        : id_(id), fallback_(fallback_id) {}
+        : id_(id), fallback_(fallback_id)
+    {}
     virtual ~resource_string() = default;
 
     // The text ("" while neither id yields one; the next use then tries again). Texts longer

@@ -22,21 +22,28 @@ struct depth_guard {
 
 }  // namespace
 
-void set_library_status_description(library_status_description entry) noexcept {
+void set_library_status_description(library_status_description entry) noexcept
+{
     g_library_status_description.store(entry);
 }
 
-visa_error::visa_error(vi_status status, status_describer& driver) : std::runtime_error("") {
+visa_error::visa_error(vi_status status, status_describer& driver) : std::runtime_error("")
+{
     describe(status, driver.describer_session(), &driver);
 }
 
-visa_error::visa_error(vi_status status, vi_session session) : std::runtime_error("") {
+visa_error::visa_error(vi_status status, vi_session session) : std::runtime_error("")
+{
     describe(status, session, nullptr);
 }
 
-const char* visa_error::what() const noexcept { return message_.c_str(); }
+const char* visa_error::what() const noexcept
+{
+    return message_.c_str();
+}
 
-void visa_error::describe(vi_status status, vi_session session, status_describer* driver) {
+void visa_error::describe(vi_status status, vi_session session, status_describer* driver)
+{
     message_ = resource_string(static_cast<UINT>(status) + IDS_VISA_STATUS_BASE,
                                IDS_UNRECOGNIZED_VISA_ERROR)
                    .text();
@@ -58,10 +65,22 @@ void visa_error::describe(vi_status status, vi_session session, status_describer
     }
 }
 
-HRESULT visa_error::hresult() const noexcept { return map_status(status_).hresult; }
-vi_status visa_error::status() const noexcept { return status_; }
-DWORD visa_error::help_context() const noexcept { return map_status(status_).help_context; }
+HRESULT visa_error::hresult() const noexcept
+{
+    return map_status(status_).hresult;
+}
+vi_status visa_error::status() const noexcept
+{
+    return status_;
+}
+DWORD visa_error::help_context() const noexcept
+{
+    return map_status(status_).help_context;
+}
 
-HRESULT hresult_of_status(vi_status status) noexcept { return map_status(status).hresult; }
+HRESULT hresult_of_status(vi_status status) noexcept
+{
+    return map_status(status).hresult;
+}
 
 }  // namespace mrv

@@ -28,7 +28,8 @@ public:
     STDMETHODIMP get_MaximumQueueLength(long* pVal) override
     {
         static constexpr error_policy policy{pointer_error(), internal_error(IID_IVisaSession)};
-        return run_framed(owner(), {IID_IEventManager, "IEventManager", "get_MaximumQueueLength", policy},
+        return run_framed(owner(),
+                          {IID_IEventManager, "IEventManager", "get_MaximumQueueLength", policy},
                           {out_param("*pVal", VT_I4, pVal)}, [&] {
                               check_out_pointer(pVal);
                               synchronize<CComAutoCriticalSection> guard(event_state_lock_);
@@ -39,7 +40,8 @@ public:
     STDMETHODIMP put_MaximumQueueLength(long pVal) override
     {
         static constexpr error_policy policy{internal_error(IID_IVisaSession)};
-        return run_framed(owner(), {IID_IEventManager, "IEventManager", "put_MaximumQueueLength", policy},
+        return run_framed(owner(),
+                          {IID_IEventManager, "IEventManager", "put_MaximumQueueLength", policy},
                           {in_param("pVal", VT_I4, pVal)}, [&] {
                               synchronize<CComAutoCriticalSection> guard(event_state_lock_);
                               queue_.set_maximum(static_cast<std::uint32_t>(pVal));
@@ -48,12 +50,30 @@ public:
     }
 
     // Scaffolding: waiting for the event manager.
-    STDMETHODIMP EnableEvent(EventType, EventMechanism, long) override { return scaffolding<pending_work::event_manager>(); }
-    STDMETHODIMP DisableEvent(EventType, EventMechanism, long) override { return scaffolding<pending_work::event_manager>(); }
-    STDMETHODIMP DiscardEvents(EventType, EventMechanism, long) override { return scaffolding<pending_work::event_manager>(); }
-    STDMETHODIMP WaitOnEvent(long, EventType, long, IEvent**) override { return scaffolding<pending_work::event_manager>(); }
-    STDMETHODIMP InstallHandler(EventType, IEventHandler*, long, long) override { return scaffolding<pending_work::event_manager>(); }
-    STDMETHODIMP UninstallHandler(EventType, long, long) override { return scaffolding<pending_work::event_manager>(); }
+    STDMETHODIMP EnableEvent(EventType, EventMechanism, long) override
+    {
+        return scaffolding<pending_work::event_manager>();
+    }
+    STDMETHODIMP DisableEvent(EventType, EventMechanism, long) override
+    {
+        return scaffolding<pending_work::event_manager>();
+    }
+    STDMETHODIMP DiscardEvents(EventType, EventMechanism, long) override
+    {
+        return scaffolding<pending_work::event_manager>();
+    }
+    STDMETHODIMP WaitOnEvent(long, EventType, long, IEvent**) override
+    {
+        return scaffolding<pending_work::event_manager>();
+    }
+    STDMETHODIMP InstallHandler(EventType, IEventHandler*, long, long) override
+    {
+        return scaffolding<pending_work::event_manager>();
+    }
+    STDMETHODIMP UninstallHandler(EventType, long, long) override
+    {
+        return scaffolding<pending_work::event_manager>();
+    }
 
 protected:
     T& owner() noexcept { return static_cast<T&>(*this); }

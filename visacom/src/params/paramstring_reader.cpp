@@ -68,8 +68,14 @@ param_item classify(std::string_view key, std::string_view value)
 
 }  // namespace
 
-synchronize<paramstring_reader>::synchronize() noexcept { reader_lock.Lock(); }
-synchronize<paramstring_reader>::~synchronize() { reader_lock.Unlock(); }
+synchronize<paramstring_reader>::synchronize() noexcept
+{
+    reader_lock.Lock();
+}
+synchronize<paramstring_reader>::~synchronize()
+{
+    reader_lock.Unlock();
+}
 
 param_items paramstring_reader::read_items(std::string_view text)
 {

@@ -144,15 +144,19 @@ void build(const wchar_t* visacom_path, const wchar_t* out_path)
           "SetDocString(library)");
 
     auto unknown = type_of(stdole.get(), IID_IUnknown);
-    auto control = define_interface(lib.get(), {
-        L"IControlSimulation", &IID_IControlSimulation,
-        L"Simulation control of a serial session", unknown.get(),
-        {{L"SetSimulationFile", {{L"FileName", VT_BSTR}}},
-         {L"Reserved", {{L"Code", VT_I4}, {L"Data", VT_BSTR}}}}});
+    auto control =
+        define_interface(lib.get(), {L"IControlSimulation",
+                                     &IID_IControlSimulation,
+                                     L"Simulation control of a serial session",
+                                     unknown.get(),
+                                     {{L"SetSimulationFile", {{L"FileName", VT_BSTR}}},
+                                      {L"Reserved", {{L"Code", VT_I4}, {L"Data", VT_BSTR}}}}});
     auto usb_interrupt = type_of(visacom.get(), IID_IEventUsbInterrupt);
-    define_interface(lib.get(), {
-        L"IEventUsbInterruptOld", &IID_IEventUsbInterruptOld,
-        L"USB interrupt event (former identifier)", usb_interrupt.get(), {}});
+    define_interface(lib.get(), {L"IEventUsbInterruptOld",
+                                 &IID_IEventUsbInterruptOld,
+                                 L"USB interrupt event (former identifier)",
+                                 usb_interrupt.get(),
+                                 {}});
 
     auto message = type_of(visacom.get(), IID_IMessage);
     auto session = type_of(visacom.get(), IID_IVisaSession);
@@ -160,8 +164,7 @@ void build(const wchar_t* visacom_path, const wchar_t* out_path)
     auto async_message = type_of(visacom.get(), IID_IAsyncMessage);
     auto serial = type_of(visacom.get(), IID_ISerial);
     auto event_manager = type_of(visacom.get(), IID_IEventManager);
-    define_coclass(lib.get(), L"RS232Svr", CLSID_RS232Svr,
-                   L"Morvane VISA COM ASRL Session Class",
+    define_coclass(lib.get(), L"RS232Svr", CLSID_RS232Svr, L"Morvane VISA COM ASRL Session Class",
                    {{message.get(), IMPLTYPEFLAG_FDEFAULT},
                     {session.get(), 0},
                     {base_message.get(), 0},

@@ -26,7 +26,10 @@ constexpr VARIANT_BOOL to_variant_bool(bool value) noexcept
 }
 
 // Only VARIANT_TRUE itself enables: any other non-zero value (1 from a C caller) disables.
-constexpr bool from_variant_bool(VARIANT_BOOL value) noexcept { return value == VARIANT_TRUE; }
+constexpr bool from_variant_bool(VARIANT_BOOL value) noexcept
+{
+    return value == VARIANT_TRUE;
+}
 
 }  // namespace base_message
 
@@ -45,9 +48,8 @@ template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_IOProtocol(IOProtocol pVal)
 {
     return run_framed(session(), base_message::frame("put_IOProtocol"),
-                      {in_param("pVal", VT_I4, pVal)}, [&] {
-                          session().driver().set_io_protocol(static_cast<ViInt16>(pVal));
-                      });
+                      {in_param("pVal", VT_I4, pVal)},
+                      [&] { session().driver().set_io_protocol(static_cast<ViInt16>(pVal)); });
 }
 
 template <class TSerial, class T>
@@ -64,11 +66,9 @@ STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_SendEndEnabled(VARIANT_BOOL* pVal
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_SendEndEnabled(VARIANT_BOOL pVal)
 {
-    return run_framed(session(), base_message::frame("put_SendEndEnabled"),
-                      {in_param("pVal", VT_BOOL, pVal)}, [&] {
-                          session().driver().set_send_end_enabled(
-                              base_message::from_variant_bool(pVal));
-                      });
+    return run_framed(
+        session(), base_message::frame("put_SendEndEnabled"), {in_param("pVal", VT_BOOL, pVal)},
+        [&] { session().driver().set_send_end_enabled(base_message::from_variant_bool(pVal)); });
 }
 
 template <class TSerial, class T>
@@ -103,20 +103,18 @@ STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_TerminationCharacterEnabled(VARIA
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_TerminationCharacterEnabled(VARIANT_BOOL pVal)
 {
-    return run_framed(session(), base_message::frame("put_TerminationCharacterEnabled"),
-                      {in_param("pVal", VT_BOOL, pVal)}, [&] {
-                          session().driver().set_term_char_enabled(
-                              base_message::from_variant_bool(pVal));
-                      });
+    return run_framed(
+        session(), base_message::frame("put_TerminationCharacterEnabled"),
+        {in_param("pVal", VT_BOOL, pVal)},
+        [&] { session().driver().set_term_char_enabled(base_message::from_variant_bool(pVal)); });
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::AssertTrigger(TriggerProtocol protocol)
 {
     return run_framed(session(), base_message::frame("AssertTrigger"),
-                      {in_param("protocol", VT_I4, protocol)}, [&] {
-                          session().driver().viAssertTrigger(static_cast<ViUInt16>(protocol));
-                      });
+                      {in_param("protocol", VT_I4, protocol)},
+                      [&] { session().driver().viAssertTrigger(static_cast<ViUInt16>(protocol)); });
 }
 
 template <class TSerial, class T>

@@ -34,11 +34,11 @@
 namespace mrv {
 
 struct method_frame {
-    const IID& error_iid;          // the interface the no-open-session error is posted for
-    const char* interface_name;    // trace vocabulary
+    const IID& error_iid;        // the interface the no-open-session error is posted for
+    const char* interface_name;  // trace vocabulary
     const char* method_name;
-    const error_policy& policy;    // handler order of the method boundary
-    bool traced = true;            // a few methods run in the frame without a trace record
+    const error_policy& policy;  // handler order of the method boundary
+    bool traced = true;          // a few methods run in the frame without a trace record
 };
 
 template <class T, class Body>

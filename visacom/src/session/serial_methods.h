@@ -12,9 +12,13 @@
 namespace mrv {
 namespace serial_detail {
 
-inline constexpr error_policy policy{convert_visa(IID_ISerial), pointer_error(), unexpected_error()};
+inline constexpr error_policy policy{convert_visa(IID_ISerial), pointer_error(),
+                                     unexpected_error()};
 
-inline method_frame frame(const char* method) { return {IID_ISerial, "ISerial", method, policy}; }
+inline method_frame frame(const char* method)
+{
+    return {IID_ISerial, "ISerial", method, policy};
+}
 
 // A property getter: the attribute read at its VISA width, then widened to the interface's type
 // (signed widths with their sign, so a line state of -1 stays -1; the characters and the byte
@@ -131,29 +135,29 @@ STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_DataTerminalReadyState(LineState 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_EndIn(SerialEndConst* pVal)
 {
-    return serial_detail::get_property(session(), "get_EndIn", VT_I4,
-                                       serial_attributes::end_in, pVal);
+    return serial_detail::get_property(session(), "get_EndIn", VT_I4, serial_attributes::end_in,
+                                       pVal);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_EndIn(SerialEndConst pVal)
 {
-    return serial_detail::put_property(session(), "put_EndIn", VT_I4,
-                                       serial_attributes::end_in, pVal);
+    return serial_detail::put_property(session(), "put_EndIn", VT_I4, serial_attributes::end_in,
+                                       pVal);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_EndOut(SerialEndConst* pVal)
 {
-    return serial_detail::get_property(session(), "get_EndOut", VT_I4,
-                                       serial_attributes::end_out, pVal);
+    return serial_detail::get_property(session(), "get_EndOut", VT_I4, serial_attributes::end_out,
+                                       pVal);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_EndOut(SerialEndConst pVal)
 {
-    return serial_detail::put_property(session(), "put_EndOut", VT_I4,
-                                       serial_attributes::end_out, pVal);
+    return serial_detail::put_property(session(), "put_EndOut", VT_I4, serial_attributes::end_out,
+                                       pVal);
 }
 
 template <class TSerial, class T>
@@ -173,15 +177,15 @@ STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_FlowControl(SerialFlowControl pVa
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_Parity(SerialParity* pVal)
 {
-    return serial_detail::get_property(session(), "get_Parity", VT_I4,
-                                       serial_attributes::parity, pVal);
+    return serial_detail::get_property(session(), "get_Parity", VT_I4, serial_attributes::parity,
+                                       pVal);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_Parity(SerialParity pVal)
 {
-    return serial_detail::put_property(session(), "put_Parity", VT_I4,
-                                       serial_attributes::parity, pVal);
+    return serial_detail::put_property(session(), "put_Parity", VT_I4, serial_attributes::parity,
+                                       pVal);
 }
 
 template <class TSerial, class T>

@@ -61,43 +61,42 @@ constexpr bool holds_number(ViAttr attribute) noexcept
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_ComponentVersion(long* pVal)
 {
-    return run_framed(session(),
-                      session_detail::frame("get_ComponentVersion",
-                                            session_detail::constant_policy),
-                      {out_param("*pVal", VT_I4, pVal)}, [&]() -> HRESULT {
-                          check_out_pointer(pVal);
-                          resource_string module_name(IDS_MODULE_NAME);
-                          const auto text = module_file_version_text(module_name.text());
-                          const auto version = text ? parse_file_version(*text) : std::nullopt;
-                          if (!version)
-                              return E_UNEXPECTED;
-                          *pVal = static_cast<long>(*version);
-                          return S_OK;
-                      });
+    return run_framed(
+        session(), session_detail::frame("get_ComponentVersion", session_detail::constant_policy),
+        {out_param("*pVal", VT_I4, pVal)}, [&]() -> HRESULT {
+            check_out_pointer(pVal);
+            resource_string module_name(IDS_MODULE_NAME);
+            const auto text = module_file_version_text(module_name.text());
+            const auto version = text ? parse_file_version(*text) : std::nullopt;
+            if (!version)
+                return E_UNEXPECTED;
+            *pVal = static_cast<long>(*version);
+            return S_OK;
+        });
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_SpecVersion(long* pVal)
 {
-    return run_framed(session(),
-                      session_detail::frame("get_SpecVersion",
-                                            session_detail::reported_constant_policy),
-                      {out_param("*pVal", VT_I4, pVal)}, [&] {
-                          check_out_pointer(pVal);
-                          *pVal = session_detail::spec_version;
-                      });
+    return run_framed(
+        session(),
+        session_detail::frame("get_SpecVersion", session_detail::reported_constant_policy),
+        {out_param("*pVal", VT_I4, pVal)}, [&] {
+            check_out_pointer(pVal);
+            *pVal = session_detail::spec_version;
+        });
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_HardwareInterfaceName(BSTR* pVal)
 {
-    return run_framed(session(),
-                      session_detail::frame("get_HardwareInterfaceName",
-                                            session_detail::constant_policy),
-                      {out_param("*pVal", VT_BSTR, pVal)}, [&] {
-                          check_out_pointer(pVal);
-                          *pVal = new_bstr(resource_string(IDS_INTERFACE_NAME).text());
-                      });
+    return run_framed(
+        session(),
+        session_detail::frame("get_HardwareInterfaceName", session_detail::constant_policy),
+        {out_param("*pVal", VT_BSTR, pVal)}, [&] {
+            check_out_pointer(pVal);
+            *pVal = new_bstr(resource_string(IDS_INTERFACE_NAME).text());
+        });
 }
 
 template <class TSerial, class T>
@@ -115,25 +114,24 @@ STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_HardwareInterfaceNumber(short* pV
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_HardwareInterfaceType(short* pVal)
 {
-    return run_framed(session(),
-                      session_detail::frame("get_HardwareInterfaceType",
-                                            session_detail::constant_policy),
-                      {out_param("*pVal", VT_I2, pVal)}, [&] {
-                          check_out_pointer(pVal);
-                          *pVal = session_detail::interface_type_asrl;
-                      });
+    return run_framed(
+        session(),
+        session_detail::frame("get_HardwareInterfaceType", session_detail::constant_policy),
+        {out_param("*pVal", VT_I2, pVal)}, [&] {
+            check_out_pointer(pVal);
+            *pVal = session_detail::interface_type_asrl;
+        });
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_LockState(AccessMode* pVal)
 {
-    return run_framed(session(),
-                      session_detail::frame("get_LockState",
-                                            session_detail::message_attribute_policy),
-                      {out_param("*pVal", VT_I4, pVal)}, [&] {
-                          check_out_pointer(pVal);
-                          *pVal = static_cast<AccessMode>(session().driver().get_lock_state());
-                      });
+    return run_framed(
+        session(), session_detail::frame("get_LockState", session_detail::message_attribute_policy),
+        {out_param("*pVal", VT_I4, pVal)}, [&] {
+            check_out_pointer(pVal);
+            *pVal = static_cast<AccessMode>(session().driver().get_lock_state());
+        });
 }
 
 template <class TSerial, class T>
@@ -164,22 +162,22 @@ STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_SoftwareManufacturerName(BSTR* pV
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_Timeout(long* pVal)
 {
-    return run_framed(session(),
-                      session_detail::frame("get_Timeout", session_detail::message_attribute_policy),
-                      {out_param("*pVal", VT_I4, pVal)}, [&] {
-                          check_out_pointer(pVal);
-                          *pVal = session().driver().get_timeout();
-                      });
+    return run_framed(
+        session(), session_detail::frame("get_Timeout", session_detail::message_attribute_policy),
+        {out_param("*pVal", VT_I4, pVal)}, [&] {
+            check_out_pointer(pVal);
+            *pVal = session().driver().get_timeout();
+        });
 }
 
 // Any value goes to VISA, which judges it.
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_Timeout(long pVal)
 {
-    return run_framed(session(),
-                      session_detail::frame("put_Timeout", session_detail::message_attribute_policy),
-                      {in_param("pVal", VT_I4, pVal)},
-                      [&] { session().driver().set_timeout(static_cast<ViInt32>(pVal)); });
+    return run_framed(
+        session(), session_detail::frame("put_Timeout", session_detail::message_attribute_policy),
+        {in_param("pVal", VT_I4, pVal)},
+        [&] { session().driver().set_timeout(static_cast<ViInt32>(pVal)); });
 }
 
 // Outside the frame: no lock, no open check, and the last status is left as it is, so it may be
@@ -262,30 +260,28 @@ STDMETHODIMP IBaseMessageImpl<TSerial, T>::SetAttribute(long attribute, VARIANT 
 // codes such as VI_SUCCESS_NESTED_EXCLUSIVE are not passed on.
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::LockRsrc(AccessMode LockType, long LockTimeout,
-                                                     BSTR RequestedKey, BSTR* AccessKey)
+                                                    BSTR RequestedKey, BSTR* AccessKey)
 {
-    return run_framed(session(),
-                      session_detail::frame("LockRsrc", session_detail::message_attribute_policy),
-                      {in_param("LockType", VT_I4, LockType),
-                       in_param("LockTimeout", VT_I4, LockTimeout),
-                       in_param("RequestedKey", VT_BSTR, RequestedKey),
-                       out_param("*AccessKey", VT_BSTR, AccessKey)},
-                      [&] {
-                          check_out_pointer(AccessKey);
-                          const std::string key = ansi_text(RequestedKey);
-                          session().driver().viLock(static_cast<ViAccessMode>(LockType),
-                                                    static_cast<ViUInt32>(LockTimeout),
-                                                    RequestedKey ? key.c_str() : VI_NULL, VI_NULL);
-                          *AccessKey = nullptr;
-                      });
+    return run_framed(
+        session(), session_detail::frame("LockRsrc", session_detail::message_attribute_policy),
+        {in_param("LockType", VT_I4, LockType), in_param("LockTimeout", VT_I4, LockTimeout),
+         in_param("RequestedKey", VT_BSTR, RequestedKey),
+         out_param("*AccessKey", VT_BSTR, AccessKey)},
+        [&] {
+            check_out_pointer(AccessKey);
+            const std::string key = ansi_text(RequestedKey);
+            session().driver().viLock(static_cast<ViAccessMode>(LockType),
+                                      static_cast<ViUInt32>(LockTimeout),
+                                      RequestedKey ? key.c_str() : VI_NULL, VI_NULL);
+            *AccessKey = nullptr;
+        });
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::UnlockRsrc()
 {
-    return run_framed(session(),
-                      session_detail::frame("UnlockRsrc", session_detail::unlock_policy), {},
-                      [&] { session().driver().viUnlock(); });
+    return run_framed(session(), session_detail::frame("UnlockRsrc", session_detail::unlock_policy),
+                      {}, [&] { session().driver().viUnlock(); });
 }
 
 }  // namespace mrv

@@ -25,11 +25,18 @@ bool records_go_out() noexcept
 VARTYPE array_type(VARTYPE code) noexcept
 {
     switch (code) {
-    case VT_SAFEARRAY: case VT_ARRAY | VT_UI1: case 0x8001: return 0x2100;
-    case 0x8002: return 0x2200;
-    case 0x8003: return 0x2400;
-    case 0x8004: return 0x2800;
-    default: return 0;
+    case VT_SAFEARRAY:
+    case VT_ARRAY | VT_UI1:
+    case 0x8001:
+        return 0x2100;
+    case 0x8002:
+        return 0x2200;
+    case 0x8003:
+        return 0x2400;
+    case 0x8004:
+        return 0x2800;
+    default:
+        return 0;
     }
 }
 
@@ -52,16 +59,20 @@ VARIANT argument_value(const TraceParam& p, bool exit_pass) noexcept
     }
     V_VT(&v) = p.type;
     switch (p.type) {
-    case 2: case 11:
+    case 2:
+    case 11:
         std::memcpy(&V_I2(&v), p.value, 2);
         break;
-    case 3: case 19:
+    case 3:
+    case 19:
         std::memcpy(&V_I4(&v), p.value, 4);
         break;
-    case 16: case 17:
+    case 16:
+    case 17:
         std::memcpy(&V_UI1(&v), p.value, 1);
         break;
-    case 12: case 13:
+    case 12:
+    case 13:
         V_BYREF(&v) = const_cast<void*>(p.value);
         break;
     default:

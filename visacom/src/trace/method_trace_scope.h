@@ -23,13 +23,13 @@ namespace mrv {
 namespace trace {
 class trace_layer;
 class CTraceEncoder;
-}
+}  // namespace trace
 
 struct TraceParam {
-    const char* name;    // "*pVal" for the value behind an out pointer
-    VARTYPE type;        // VT_I4, VT_BSTR, VT_SAFEARRAY, ... (see the value rules in the scope)
-    bool out;            // recorded with its final value at exit
-    const void* value;   // the argument itself (in) or the caller's out pointer (out)
+    const char* name;   // "*pVal" for the value behind an out pointer
+    VARTYPE type;       // VT_I4, VT_BSTR, VT_SAFEARRAY, ... (see the value rules in the scope)
+    bool out;           // recorded with its final value at exit
+    const void* value;  // the argument itself (in) or the caller's out pointer (out)
 };
 
 // An in parameter: value is the address of the argument.
@@ -58,8 +58,8 @@ public:
 
     // Writes the enter record (when the layer traces). The parameters are copied, so the list
     // may be a temporary.
-    MethodTraceScope(trace::trace_layer& layer, const char* interface_name,
-                     const char* method_name, TraceParams params) noexcept;
+    MethodTraceScope(trace::trace_layer& layer, const char* interface_name, const char* method_name,
+                     TraceParams params) noexcept;
     ~MethodTraceScope() { finish(); }
     MethodTraceScope(const MethodTraceScope&) = delete;
     MethodTraceScope& operator=(const MethodTraceScope&) = delete;

@@ -39,8 +39,7 @@ channel::channel(std::string pipe_name, report_sink report, DWORD first_contact_
                  int first_contact_attempts)
     : pipe_name_(std::move(pipe_name)), report_(report), pause_ms_(first_contact_pause_ms),
       attempts_(first_contact_attempts)
-{
-}
+{}
 
 void channel::report(const std::string& text) const noexcept
 {
@@ -93,7 +92,8 @@ channel::outcome channel::exchange(const std::string& request, bool quiet) noexc
         return {};
     }
     DWORD announced = 0, got = 0;
-    if (!ReadFile(pipe.get(), &announced, sizeof announced, &got, nullptr) || got != sizeof announced) {
+    if (!ReadFile(pipe.get(), &announced, sizeof announced, &got, nullptr) ||
+        got != sizeof announced) {
         report(format("NkoServerCommunicate: ReadFile failed.  lastError=%d",
                       static_cast<int>(GetLastError())));
         return {};
@@ -138,9 +138,10 @@ ULONG_PTR channel::communicate(std::string_view request_view) noexcept
             report(format("NkoServerCommunicate: NkoServer communications established in %d tries.",
                           attempt));
         if (!result.answered)
-            report(format("NkoServerCommunicate: Failed to establish communications with NkoServer.  "
-                          "Quitting after %d tries. lastError=%d\n%s",
-                          attempt, static_cast<int>(GetLastError()), request.c_str()));
+            report(
+                format("NkoServerCommunicate: Failed to establish communications with NkoServer.  "
+                       "Quitting after %d tries. lastError=%d\n%s",
+                       attempt, static_cast<int>(GetLastError()), request.c_str()));
         first_contact_ = false;
     } else {
         result = exchange(request, false);

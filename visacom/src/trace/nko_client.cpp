@@ -85,8 +85,8 @@ NkoHandle* NkoInvalidHandle() noexcept
 
 bool NkoIsValid(const NkoHandle* handle) noexcept
 {
-    return handle && handle != reinterpret_cast<const NkoHandle*>(~ULONG_PTR{0}) &&
-           handle->local && handle->local != INVALID_HANDLE_VALUE;
+    return handle && handle != reinterpret_cast<const NkoHandle*>(~ULONG_PTR{0}) && handle->local &&
+           handle->local != INVALID_HANDLE_VALUE;
 }
 
 NkoHandle* NkoCreateEvent(SECURITY_ATTRIBUTES* attributes, BOOL manual_reset, BOOL initial_state,
@@ -94,8 +94,10 @@ NkoHandle* NkoCreateEvent(SECURITY_ATTRIBUTES* attributes, BOOL manual_reset, BO
 {
     return create_object(
         name,
-        [&] { return mrv::nko::create_event_request(GetCurrentProcessId(), attributes != nullptr,
-                                                    manual_reset, initial_state, name); },
+        [&] {
+            return mrv::nko::create_event_request(GetCurrentProcessId(), attributes != nullptr,
+                                                  manual_reset, initial_state, name);
+        },
         [](const char* n) { return OpenEventA(0x1F0003, FALSE, n); },
         [&] { return CreateEventA(attributes, manual_reset, initial_state, name); });
 }
@@ -105,8 +107,10 @@ NkoHandle* NkoCreateMutex(SECURITY_ATTRIBUTES* attributes, BOOL initial_owner,
 {
     return create_object(
         name,
-        [&] { return mrv::nko::create_mutex_request(GetCurrentProcessId(), attributes != nullptr,
-                                                    initial_owner, name); },
+        [&] {
+            return mrv::nko::create_mutex_request(GetCurrentProcessId(), attributes != nullptr,
+                                                  initial_owner, name);
+        },
         [](const char* n) { return OpenMutexA(0x1F0001, FALSE, n); },
         [&] { return CreateMutexA(attributes, initial_owner, name); });
 }
@@ -116,8 +120,10 @@ NkoHandle* NkoCreateSemaphore(SECURITY_ATTRIBUTES* attributes, LONG initial_coun
 {
     return create_object(
         name,
-        [&] { return mrv::nko::create_semaphore_request(GetCurrentProcessId(), attributes != nullptr,
-                                                        initial_count, maximum_count, name); },
+        [&] {
+            return mrv::nko::create_semaphore_request(GetCurrentProcessId(), attributes != nullptr,
+                                                      initial_count, maximum_count, name);
+        },
         [](const char* n) { return OpenSemaphoreA(0x1F0003, FALSE, n); },
         [&] { return CreateSemaphoreA(attributes, initial_count, maximum_count, name); });
 }
@@ -128,12 +134,16 @@ NkoHandle* NkoCreateFileMapping(HANDLE file, SECURITY_ATTRIBUTES* attributes, DW
 {
     return create_object(
         name,
-        [&] { return mrv::nko::create_file_mapping_request(
-                  GetCurrentProcessId(), file, attributes != nullptr, protect, maximum_size_high,
-                  maximum_size_low, name); },
+        [&] {
+            return mrv::nko::create_file_mapping_request(GetCurrentProcessId(), file,
+                                                         attributes != nullptr, protect,
+                                                         maximum_size_high, maximum_size_low, name);
+        },
         [](const char* n) { return OpenFileMappingA(0xF001F, FALSE, n); },
-        [&] { return CreateFileMappingA(file, attributes, protect, maximum_size_high,
-                                        maximum_size_low, name); });
+        [&] {
+            return CreateFileMappingA(file, attributes, protect, maximum_size_high,
+                                      maximum_size_low, name);
+        });
 }
 
 HANDLE NkoRelease(NkoHandle* handle) noexcept

@@ -13,20 +13,30 @@ int classify(const OSVERSIONINFOA& v)
     case VER_PLATFORM_WIN32s:
         return 3;
     case VER_PLATFORM_WIN32_WINDOWS:
-        if (major < 4 || (major == 4 && minor == 0)) return 2;
-        if (major == 4 && minor < 90) return 5;
+        if (major < 4 || (major == 4 && minor == 0))
+            return 2;
+        if (major == 4 && minor < 90)
+            return 5;
         return 6;
     case VER_PLATFORM_WIN32_NT:
-        if (major < 5) return 1;
-        if (major == 5) return minor == 0 ? 4 : 7;
+        if (major < 5)
+            return 1;
+        if (major == 5)
+            return minor == 0 ? 4 : 7;
         return minor == 0 ? 8 : 9;
     default:
         return -1;
     }
 }
 
-bool has_namespaces(int c) { return c == 4 || c == 7 || c == 8 || c == 9; }
-bool has_security(int c) { return c == 1 || has_namespaces(c); }
+bool has_namespaces(int c)
+{
+    return c == 4 || c == 7 || c == 8 || c == 9;
+}
+bool has_security(int c)
+{
+    return c == 1 || has_namespaces(c);
+}
 
 char* make_name(char* buffer, std::size_t size, const char* prefix, const char* base)
 {
@@ -57,8 +67,14 @@ int NkoOsClass() noexcept
     return cached;
 }
 
-const char* NkoGlobalPrefix() noexcept { return has_namespaces(NkoOsClass()) ? "Global\\" : ""; }
-const char* NkoLocalPrefix() noexcept { return has_namespaces(NkoOsClass()) ? "Local\\" : ""; }
+const char* NkoGlobalPrefix() noexcept
+{
+    return has_namespaces(NkoOsClass()) ? "Global\\" : "";
+}
+const char* NkoLocalPrefix() noexcept
+{
+    return has_namespaces(NkoOsClass()) ? "Local\\" : "";
+}
 
 char* NkoMakeGlobalName(char* buffer, std::size_t size, const char* base) noexcept
 {

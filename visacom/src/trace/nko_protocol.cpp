@@ -13,13 +13,25 @@ constexpr struct {
     {'"', "&quot;"}, {'&', "&amp;"}, {'\'', "&apos;"}, {'<', "&lt;"}, {'>', "&gt;"},
 };
 
-std::string decimal(std::int64_t value) { return std::to_string(value); }
+std::string decimal(std::int64_t value)
+{
+    return std::to_string(value);
+}
 
 // Signed decimal as the request texts write numbers: DWORDs as 32-bit, handles pointer-wide.
-std::string as_signed(DWORD value) { return decimal(static_cast<LONG>(value)); }
-std::string as_signed(ULONG_PTR value) { return decimal(static_cast<LONG_PTR>(value)); }
+std::string as_signed(DWORD value)
+{
+    return decimal(static_cast<LONG>(value));
+}
+std::string as_signed(ULONG_PTR value)
+{
+    return decimal(static_cast<LONG_PTR>(value));
+}
 
-std::string flag(bool value) { return value ? "1" : "0"; }
+std::string flag(bool value)
+{
+    return value ? "1" : "0";
+}
 
 std::optional<std::int64_t> leading_number(std::string_view text, std::size_t* used = nullptr)
 {
@@ -123,9 +135,9 @@ std::string create_semaphore_request(DWORD process, bool attributes, LONG initia
                                             {"lpName", escape_name(name)}});
 }
 
-std::string create_file_mapping_request(DWORD process, HANDLE file, bool attributes,
-                                        DWORD protect, DWORD maximum_size_high,
-                                        DWORD maximum_size_low, std::string_view name)
+std::string create_file_mapping_request(DWORD process, HANDLE file, bool attributes, DWORD protect,
+                                        DWORD maximum_size_high, DWORD maximum_size_low,
+                                        std::string_view name)
 {
     return request_text("CreateFileMapping",
                         {{"ProcId", as_signed(process)},
@@ -139,7 +151,8 @@ std::string create_file_mapping_request(DWORD process, HANDLE file, bool attribu
 
 std::string close_handle_request(DWORD process, ULONG_PTR handle)
 {
-    return request_text("CloseHandle", {{"ProcId", as_signed(process)}, {"Handle", as_signed(handle)}});
+    return request_text("CloseHandle",
+                        {{"ProcId", as_signed(process)}, {"Handle", as_signed(handle)}});
 }
 
 reply parse_reply(std::string_view text)

@@ -2,7 +2,8 @@
 // The texts exchanged with the kernel-object server, shared by the client and nkoserver.exe.
 //
 // A request is one ASCII element without declaration or line break, e.g.
-//     <CreateEvent ProcId="12" SecurityAttributes="1" bManualReset="1" bInitialState="0" lpName="x"/>
+//     <CreateEvent ProcId="12" SecurityAttributes="1" bManualReset="1" bInitialState="0"
+//     lpName="x"/>
 // numbers in signed decimal, the name escaped (&quot; &amp; &apos; &lt; &gt;). A reply is the
 // handle value in decimal, optionally followed by "," and the creation's last error.
 // On the pipe (message mode) each text is preceded by its length plus one as a 4-byte
@@ -38,14 +39,14 @@ std::string create_mutex_request(DWORD process, bool attributes, BOOL initial_ow
                                  std::string_view name);
 std::string create_semaphore_request(DWORD process, bool attributes, LONG initial_count,
                                      LONG maximum_count, std::string_view name);
-std::string create_file_mapping_request(DWORD process, HANDLE file, bool attributes,
-                                        DWORD protect, DWORD maximum_size_high,
-                                        DWORD maximum_size_low, std::string_view name);
+std::string create_file_mapping_request(DWORD process, HANDLE file, bool attributes, DWORD protect,
+                                        DWORD maximum_size_high, DWORD maximum_size_low,
+                                        std::string_view name);
 std::string close_handle_request(DWORD process, ULONG_PTR handle);
 
 struct reply {
-    ULONG_PTR handle = 0;          // 0 when the text holds no number
-    std::optional<DWORD> error;    // present when the text has a comma
+    ULONG_PTR handle = 0;        // 0 when the text holds no number
+    std::optional<DWORD> error;  // present when the text has a comma
 };
 reply parse_reply(std::string_view text);
 std::string reply_text(ULONG_PTR handle, DWORD error);

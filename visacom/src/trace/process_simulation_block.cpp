@@ -77,8 +77,7 @@ int process_simulation_block::create()
     return result;
 }
 
-HRESULT process_simulation_block::publish(std::string_view playback_tag,
-                                          std::string_view file_name,
+HRESULT process_simulation_block::publish(std::string_view playback_tag, std::string_view file_name,
                                           std::string_view interface_type,
                                           std::string_view resource_class)
 {

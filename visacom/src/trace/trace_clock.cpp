@@ -20,11 +20,11 @@ std::int64_t trace_now_ns() noexcept
     LARGE_INTEGER counter{};
     if (nanoseconds_per_tick() != 0.0 && QueryPerformanceCounter(&counter))
         return static_cast<std::int64_t>(static_cast<double>(counter.QuadPart) *
-                                          nanoseconds_per_tick());
+                                         nanoseconds_per_tick());
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    return static_cast<std::int64_t>((static_cast<std::uint64_t>(now.dwHighDateTime) << 32 |
-                                      now.dwLowDateTime) * 100);
+    return static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime) * 100);
 }
 
 }  // namespace mrv::trace

@@ -11,8 +11,9 @@ void report_trace_event(const char* format, ...) noexcept
 {
     const DWORD saved = GetLastError();
     char text[1025];
-    const int prefix = std::snprintf(text, sizeof text, "TraceStatus(pid=%lu): ",
-                                     static_cast<unsigned long>(GetCurrentProcessId()));
+    const int prefix =
+        std::snprintf(text, sizeof text,
+                      "TraceStatus(pid=%lu): ", static_cast<unsigned long>(GetCurrentProcessId()));
     va_list args;
     va_start(args, format);
     std::vsnprintf(text + prefix, sizeof text - prefix, format, args);

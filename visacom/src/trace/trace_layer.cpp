@@ -66,8 +66,7 @@ long registered_trace_layers() noexcept
 }
 
 std::unique_ptr<CTraceEncoder> trace_layer::create(record_kind kind, const char* interface_name,
-                                                   const char* method_name,
-                                                   std::int64_t start_time)
+                                                   const char* method_name, std::int64_t start_time)
 {
     if (!registered_ || !enabled_)
         return nullptr;

@@ -25,8 +25,8 @@ std::wstring widen(std::string_view text, std::size_t limit = std::wstring::npos
 {
     if (text.empty())
         return {};
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
     if (n > 0)
         MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
@@ -38,8 +38,25 @@ std::wstring widen(std::string_view text, std::size_t limit = std::wstring::npos
 bool supported_type(VARTYPE base) noexcept
 {
     switch (base) {
-    case 2: case 3: case 4: case 5: case 8: case 11: case 12: case 13: case 16: case 17:
-    case 18: case 19: case 20: case 21: case 25: case 0x100: case 0x200: case 0x400: case 0x800:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 8:
+    case 11:
+    case 12:
+    case 13:
+    case 16:
+    case 17:
+    case 18:
+    case 19:
+    case 20:
+    case 21:
+    case 25:
+    case 0x100:
+    case 0x200:
+    case 0x400:
+    case 0x800:
         return true;
     default:
         return false;
@@ -69,9 +86,15 @@ std::wstring hex32(std::uint64_t value)
     return digits;
 }
 
-const wchar_t* true_false(bool value) { return value ? L"True" : L"False"; }
+const wchar_t* true_false(bool value)
+{
+    return value ? L"True" : L"False";
+}
 
-std::wstring bstr_text(BSTR text) { return text ? std::wstring(text, SysStringLen(text)) : L""; }
+std::wstring bstr_text(BSTR text)
+{
+    return text ? std::wstring(text, SysStringLen(text)) : L"";
+}
 
 // The thread's error object, taken aside while a record is built or written and put back after.
 class error_info_aside {
@@ -120,10 +143,14 @@ void append_error_attributes(std::wstring& text)
 
 std::size_t element_size(VARTYPE base) noexcept
 {
-    if (base & 0x100) return 1;
-    if (base & 0x200) return 2;
-    if (base & 0x400) return 4;
-    if (base & 0x800) return 8;
+    if (base & 0x100)
+        return 1;
+    if (base & 0x200)
+        return 2;
+    if (base & 0x400)
+        return 4;
+    if (base & 0x800)
+        return 8;
     return 1;
 }
 
@@ -191,11 +218,20 @@ std::wstring escape_xml(std::wstring_view text)
     escaped.reserve(text.size());
     for (wchar_t c : text) {
         switch (c) {
-        case L'&': escaped += L"&amp;"; break;
-        case L'<': escaped += L"&lt;"; break;
-        case L'>': escaped += L"&gt;"; break;
-        case L'"': escaped += L"&quot;"; break;
-        default: escaped += c;
+        case L'&':
+            escaped += L"&amp;";
+            break;
+        case L'<':
+            escaped += L"&lt;";
+            break;
+        case L'>':
+            escaped += L"&gt;";
+            break;
+        case L'"':
+            escaped += L"&quot;";
+            break;
+        default:
+            escaped += c;
         }
     }
     return escaped;
@@ -205,30 +241,65 @@ const wchar_t* trace_type_name(VARTYPE type) noexcept
 {
     const wchar_t* name = L"UNRECOGNIZED";
     switch (type & ~kArrayBit) {
-    case 0: name = L"EMPTY"; break;
-    case 1: name = L"NULL"; break;
-    case 2: name = L"int16"; break;
-    case 3: name = L"int32"; break;
-    case 4: case 5: name = L"float"; break;
-    case 8: name = L"string"; break;
-    case 11: name = L"bool"; break;
-    case 13: name = L"object"; break;
-    case 16: name = L"int8"; break;
-    case 17: case 0x100: name = L"uint8"; break;
-    case 18: case 0x200: name = L"uint16"; break;
-    case 19: case 0x400: name = L"uint32"; break;
-    case 20: name = L"int64"; break;
-    case 21: case 0x800: name = L"uint64"; break;
-    case 25: name = L"HRESULT"; break;
+    case 0:
+        name = L"EMPTY";
+        break;
+    case 1:
+        name = L"NULL";
+        break;
+    case 2:
+        name = L"int16";
+        break;
+    case 3:
+        name = L"int32";
+        break;
+    case 4:
+    case 5:
+        name = L"float";
+        break;
+    case 8:
+        name = L"string";
+        break;
+    case 11:
+        name = L"bool";
+        break;
+    case 13:
+        name = L"object";
+        break;
+    case 16:
+        name = L"int8";
+        break;
+    case 17:
+    case 0x100:
+        name = L"uint8";
+        break;
+    case 18:
+    case 0x200:
+        name = L"uint16";
+        break;
+    case 19:
+    case 0x400:
+        name = L"uint32";
+        break;
+    case 20:
+        name = L"int64";
+        break;
+    case 21:
+    case 0x800:
+        name = L"uint64";
+        break;
+    case 25:
+        name = L"HRESULT";
+        break;
     }
     if (!(type & kArrayBit))
         return name;
     // The array names, built once.
     static const std::wstring array_names[] = {
-        L"ARRAY->EMPTY", L"ARRAY->NULL", L"ARRAY->int16", L"ARRAY->int32", L"ARRAY->float",
-        L"ARRAY->string", L"ARRAY->bool", L"ARRAY->object", L"ARRAY->int8", L"ARRAY->uint8",
-        L"ARRAY->uint16", L"ARRAY->uint32", L"ARRAY->int64", L"ARRAY->uint64", L"ARRAY->HRESULT",
-        L"ARRAY->UNRECOGNIZED"};
+        L"ARRAY->EMPTY", L"ARRAY->NULL",   L"ARRAY->int16",   L"ARRAY->int32",
+        L"ARRAY->float", L"ARRAY->string", L"ARRAY->bool",    L"ARRAY->object",
+        L"ARRAY->int8",  L"ARRAY->uint8",  L"ARRAY->uint16",  L"ARRAY->uint32",
+        L"ARRAY->int64", L"ARRAY->uint64", L"ARRAY->HRESULT", L"ARRAY->UNRECOGNIZED"};
     for (const std::wstring& full : array_names)
         if (full.compare(7, std::wstring::npos, name) == 0)
             return full.c_str();
@@ -265,14 +336,10 @@ MorvaneTraceMessage::MorvaneTraceMessage(record_kind kind, std::string_view meth
                                          std::string_view address,
                                          std::string_view application_name,
                                          std::int32_t array_byte_limit, std::int64_t start_time)
-    : kind_(kind),
-      array_byte_limit_(std::min(array_byte_limit, kMaxArrayByteLimit)),
-      method_name_(widen(method_name, kMaxNameLength)),
-      address_(widen(address, kMaxNameLength)),
-      application_name_(widen(application_name, kMaxNameLength)),
-      start_time_(start_time)
-{
-}
+    : kind_(kind), array_byte_limit_(std::min(array_byte_limit, kMaxArrayByteLimit)),
+      method_name_(widen(method_name, kMaxNameLength)), address_(widen(address, kMaxNameLength)),
+      application_name_(widen(application_name, kMaxNameLength)), start_time_(start_time)
+{}
 
 bool MorvaneTraceMessage::shows(bool in, bool out) const noexcept
 {
@@ -375,8 +442,8 @@ HRESULT MorvaneTraceMessage::Send(HRESULT hr) noexcept
         const std::wstring text = build_text(hr);
         error_info_aside aside;
         DWORD written = 0;
-        pipe->write(text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)),
-                    &written, INFINITE);
+        pipe->write(text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)), &written,
+                    INFINITE);
         return S_OK;
     } catch (const _com_error& e) {
         return e.Error();

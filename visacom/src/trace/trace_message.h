@@ -50,8 +50,7 @@ public:
 
     HRESULT AddParameter(const char* name, bool in, bool out, bool retval,
                          const VARIANT& value) noexcept override;
-    HRESULT AddEmptyParameter(const char* name, bool in, bool out,
-                              VARTYPE type) noexcept override;
+    HRESULT AddEmptyParameter(const char* name, bool in, bool out, VARTYPE type) noexcept override;
     HRESULT Send(HRESULT hr) noexcept override;
     std::int64_t GetStartTime() const noexcept override { return start_time_; }
 

@@ -30,7 +30,10 @@ HANDLE make_event(BOOL manual_reset, const char* suffix) noexcept
     }
 }
 
-bool acquired(DWORD waited) { return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED; }
+bool acquired(DWORD waited)
+{
+    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+}
 
 std::mutex g_pipe_mutex;
 std::unique_ptr<trace_pipe> g_pipe;
@@ -69,32 +72,36 @@ std::unique_ptr<trace_pipe> trace_pipe::create() noexcept
         (pipe.get()->*step.member).reset(make_event(step.manual_reset, step.suffix));
         if (!(pipe.get()->*step.member)) {
             report_trace_event("ERROR, TracePipe::CreateInstance, NkoCreateEvent '%s' failed, "
-                               "error = %lu\n", step.label, GetLastError());
+                               "error = %lu\n",
+                               step.label, GetLastError());
             return nullptr;
         }
     }
     pipe->abort_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     if (!pipe->abort_) {
         report_trace_event("ERROR, TracePipe::CreateInstance, CreateEvent 'abortEvent' failed, "
-                           "error = %lu\n", GetLastError());
+                           "error = %lu\n",
+                           GetLastError());
         return nullptr;
     }
 
     try {
-        pipe->mapping_.reset(NkoTakeHandle(NkoCreateFileMapping(
-            INVALID_HANDLE_VALUE, NkoSecurityAttributes(), PAGE_READWRITE, 0, kPipeBufferSize,
-            pipe_name("_t_shm").c_str())));
+        pipe->mapping_.reset(NkoTakeHandle(
+            NkoCreateFileMapping(INVALID_HANDLE_VALUE, NkoSecurityAttributes(), PAGE_READWRITE, 0,
+                                 kPipeBufferSize, pipe_name("_t_shm").c_str())));
     } catch (...) {
     }
     const DWORD created_error = GetLastError();
     if (!pipe->mapping_) {
         report_trace_event("ERROR, TracePipe::CreateInstance, NkoCreateFileMapping failed, "
-                           "error = %lu\n", created_error);
+                           "error = %lu\n",
+                           created_error);
         return nullptr;
     }
     if (created_error != 0 && created_error != ERROR_ALREADY_EXISTS)
         report_trace_event("ERROR, TracePipe::CreateInstance, NkoCreateFileMapping returned "
-                           "error = %lu\n", created_error);
+                           "error = %lu\n",
+                           created_error);
     pipe->view_ = static_cast<unsigned char*>(
         MapViewOfFile(pipe->mapping_.get(), FILE_MAP_ALL_ACCESS, 0, 0, kPipeBufferSize));
     if (!pipe->view_) {

@@ -23,9 +23,9 @@ inline constexpr DWORD kPipeWaitStepMs = 500;
 // Results of write and of the reader's wait.
 enum pipe_result : int {
     pipe_ok = 0,
-    pipe_cut = 1,        // the record was cut to the capacity and nobody was waited for
+    pipe_cut = 1,  // the record was cut to the capacity and nobody was waited for
     pipe_timed_out = 2,
-    pipe_aborted = 3,    // reader side: the abort event was set
+    pipe_aborted = 3,  // reader side: the abort event was set
     pipe_failed = 100,
 };
 

@@ -43,7 +43,10 @@ public:
     section_lock& operator=(const section_lock&) = delete;
 };
 
-HANDLE take(NkoHandle* handle) noexcept { return NkoTakeHandle(handle); }
+HANDLE take(NkoHandle* handle) noexcept
+{
+    return NkoTakeHandle(handle);
+}
 
 }  // namespace
 
@@ -87,8 +90,9 @@ void trace_status::open_shared_memory() noexcept
     SECURITY_ATTRIBUTES* everyone = NkoSecurityAttributes();
     lock_.reset(take(NkoCreateMutex(everyone, FALSE, kStatusLockName)));
     if (!lock_)
-        report_trace_event("ERROR, TraceStatus::OpenSharedMemory, Err = 0x%lx creating m_lockMutex!",
-                           GetLastError());
+        report_trace_event(
+            "ERROR, TraceStatus::OpenSharedMemory, Err = 0x%lx creating m_lockMutex!",
+            GetLastError());
     else
         WaitForSingleObject(lock_.get(), INFINITE);
 
@@ -98,12 +102,14 @@ void trace_status::open_shared_memory() noexcept
     bool created = false;
     if (!mapping_) {
         report_trace_event("ERROR, TraceStatus::OpenSharedMemory, Error = 0x%lx creating "
-                           "m_currentStatusFile!", created_error);
+                           "m_currentStatusFile!",
+                           created_error);
     } else if (created_error == 0) {
         created = true;
     } else if (created_error != ERROR_ALREADY_EXISTS) {
         report_trace_event("ERROR, TraceStatus::OpenSharedMemory, Error = 0x%lx unexpected after "
-                           "creating m_currentStatusFile!", created_error);
+                           "creating m_currentStatusFile!",
+                           created_error);
         mapping_.reset();
     }
     if (mapping_) {
@@ -117,7 +123,8 @@ void trace_status::open_shared_memory() noexcept
                 std::memcpy(block + status_version_at, &kStatusVersion, 4);
                 std::memcpy(block + status_array_limit_at, &kDefaultArrayByteLimit, 4);
                 report_trace_event("TraceStatus::OpenSharedMemory, TraceData Shared Memory "
-                                   "(version %d) Initialized", kStatusVersion);
+                                   "(version %d) Initialized",
+                                   kStatusVersion);
             }
             block_.store(block);
         }
@@ -126,7 +133,8 @@ void trace_status::open_shared_memory() noexcept
     tracing_event_.reset(take(NkoCreateEvent(everyone, TRUE, FALSE, kTracingEventName)));
     if (!tracing_event_)
         report_trace_event("ERROR, TraceStatus::OpenSharedMemory, Err = 0x%lx creating "
-                           "m_tracingEvent!", GetLastError());
+                           "m_tracingEvent!",
+                           GetLastError());
     not_tracing_event_.reset(take(NkoCreateEvent(everyone, TRUE, TRUE, kNotTracingEventName)));
 
     if (lock_)
@@ -173,7 +181,8 @@ void trace_status::set_tracing(bool on) noexcept
         if (on) {
             ResetEvent(not_tracing_event_.get());
             SetEvent(tracing_event_.get());
-            auto* generation = reinterpret_cast<volatile std::int32_t*>(block + status_generation_at);
+            auto* generation =
+                reinterpret_cast<volatile std::int32_t*>(block + status_generation_at);
             *generation = *generation == 0x7FFFFFFF ? 1 : *generation + 1;
             block[status_tracing_at] = 1;
         } else {
@@ -212,8 +221,9 @@ int trace_status::wait_on(HANDLE event, DWORD timeout_ms, const char* what) noex
         return wait_signalled;
     if (waited == WAIT_TIMEOUT)
         return wait_timed_out;
-    report_trace_event("ERROR, TraceStatus::%s returned unexpected error 0x%lx: WFSO returned 0x%lx",
-                       what, GetLastError(), waited);
+    report_trace_event(
+        "ERROR, TraceStatus::%s returned unexpected error 0x%lx: WFSO returned 0x%lx", what,
+        GetLastError(), waited);
     return wait_failed;
 }
 

@@ -50,7 +50,12 @@ inline constexpr char kNotTracingEventName[] =
 inline constexpr char kStatusGuardName[] = "MrvTraceStatusCriticalSectionLock_20090807";
 
 // Results of the waits.
-enum wait_result : int { wait_signalled = 0, wait_timed_out = 2, wait_no_events = 99, wait_failed = 100 };
+enum wait_result : int {
+    wait_signalled = 0,
+    wait_timed_out = 2,
+    wait_no_events = 99,
+    wait_failed = 100
+};
 
 class trace_status {
 public:

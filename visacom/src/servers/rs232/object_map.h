@@ -16,8 +16,8 @@ struct object_map_entry {
     // Runs the class's registry script.
     HRESULT (*update_registry)(registry_action action) noexcept;
     // Makes the class object for `create_instance`, handed out as riid.
-    HRESULT (*create_class_object)(instance_creator create_instance, REFIID riid,
-                                   void** ppv) noexcept;
+    HRESULT(*create_class_object)
+    (instance_creator create_instance, REFIID riid, void** ppv) noexcept;
     instance_creator create_instance;
     // The class object once made: one reference, the module's, dropped at module termination.
     std::atomic<IUnknown*> class_object{nullptr};

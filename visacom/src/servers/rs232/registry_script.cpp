@@ -46,7 +46,8 @@ struct token {
 class tokenizer {
 public:
     tokenizer(std::wstring_view text, const registry_replacements& replacements)
-        : text_(text), replacements_(replacements) {}
+        : text_(text), replacements_(replacements)
+    {}
 
     token next()
     {
@@ -153,8 +154,11 @@ struct reg_root {
 
 HKEY root_key(std::wstring_view name)
 {
-    static const struct { const wchar_t* short_name; const wchar_t* long_name; HKEY key; }
-    roots[] = {
+    static const struct {
+        const wchar_t* short_name;
+        const wchar_t* long_name;
+        HKEY key;
+    } roots[] = {
         {L"HKCR", L"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
         {L"HKLM", L"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
         {L"HKCU", L"HKEY_CURRENT_USER", HKEY_CURRENT_USER},

@@ -31,13 +31,14 @@ namespace mrv {
 namespace {
 
 constexpr DWORD kHelpBadArraySize = 1008;
-constexpr DWORD kHelpTransfer = 1009;       // Read and Write: SAFEARRAY and Win32 failures
+constexpr DWORD kHelpTransfer = 1009;  // Read and Write: SAFEARRAY and Win32 failures
 constexpr DWORD kHelpBadWriteCount = 1010;
-constexpr DWORD kHelpWriteString = 1012;    // WriteString: SAFEARRAY and Win32 failures
+constexpr DWORD kHelpWriteString = 1012;  // WriteString: SAFEARRAY and Win32 failures
 constexpr DWORD kHelpBadCharacter = 1016;
 
-constexpr error_policy kReadPolicy{convert_visa(IID_IMessage), convert_win32(IID_IMessage, kHelpTransfer),
-                                   pointer_error(), internal_error(IID_IMessage)};
+constexpr error_policy kReadPolicy{convert_visa(IID_IMessage),
+                                   convert_win32(IID_IMessage, kHelpTransfer), pointer_error(),
+                                   internal_error(IID_IMessage)};
 constexpr error_policy kReadStringPolicy{pointer_error(), internal_error(IID_IMessage)};
 constexpr error_policy kWritePolicy{report_loc_com(), convert_visa(IID_IMessage),
                                     convert_win32(IID_IMessage, kHelpTransfer), pointer_error(),
@@ -94,8 +95,8 @@ std::vector<char> single_byte_text(const wchar_t* text, UINT length)
     const char replacement = '\0';
     BOOL replaced = FALSE;
     ::SetLastError(ERROR_SUCCESS);
-    const int n = ::WideCharToMultiByte(CP_ACP, 0, text, size, converted.data(), size,
-                                        &replacement, &replaced);
+    const int n = ::WideCharToMultiByte(CP_ACP, 0, text, size, converted.data(), size, &replacement,
+                                        &replaced);
     if (n == 0 && ::GetLastError() != ERROR_INSUFFICIENT_BUFFER)
         throw_last_error();
     if (n == 0 || replaced)
@@ -192,24 +193,24 @@ HRESULT CRS232Svr::IMessage_Write(SAFEARRAY** buf, long count, long* retCount)
 HRESULT CRS232Svr::IMessage_WriteString(BSTR message, long* pRetCount)
 {
     const UINT length = ::SysStringLen(message);
-    return run_framed(*this, message_frame("WriteString", kWriteStringPolicy),
-                      {in_param("Message", VT_BSTR, message),
-                       out_param("*pRetCount", VT_I4, pRetCount)},
-                      [&]() -> HRESULT {
-                          check_out_pointer(pRetCount);
-                          if (length == 0)
-                              return E_INVALIDARG;
-                          const std::vector<char> text = single_byte_text(message, length);
-                          // The array holds the text and a zero that is not sent.
-                          safearray array = new_byte_array(length + 1);
-                          {
-                              safearray_data data(array.get());
-                              std::memcpy(data.get(), text.data(), length);
-                              data.release();
-                          }
-                          SAFEARRAY* slot = array.get();
-                          return IMessage_Write(&slot, static_cast<long>(length), pRetCount);
-                      });
+    return run_framed(
+        *this, message_frame("WriteString", kWriteStringPolicy),
+        {in_param("Message", VT_BSTR, message), out_param("*pRetCount", VT_I4, pRetCount)},
+        [&]() -> HRESULT {
+            check_out_pointer(pRetCount);
+            if (length == 0)
+                return E_INVALIDARG;
+            const std::vector<char> text = single_byte_text(message, length);
+            // The array holds the text and a zero that is not sent.
+            safearray array = new_byte_array(length + 1);
+            {
+                safearray_data data(array.get());
+                std::memcpy(data.get(), text.data(), length);
+                data.release();
+            }
+            SAFEARRAY* slot = array.get();
+            return IMessage_Write(&slot, static_cast<long>(length), pRetCount);
+        });
 }
 
 }  // namespace mrv

@@ -180,7 +180,7 @@ HRESULT module_type_info(REFGUID libid, WORD major, WORD minor, REFGUID guid,
         // Another thread may have loaded it meanwhile: keep the first, drop this one.
         ITypeLib* expected = nullptr;
         lib = g_type_library.compare_exchange_strong(expected, loaded.get()) ? loaded.detach()
-                                                                            : expected;
+                                                                             : expected;
     }
     TLIBATTR* attr = nullptr;
     HRESULT hr = lib->GetLibAttr(&attr);

@@ -49,10 +49,14 @@ const enum_table& render_names(shown_as kind)
                                  {"ASRL_STOP_ONE5", VI_ASRL_STOP_ONE5},
                                  {"ASRL_STOP_TWO", VI_ASRL_STOP_TWO}};
     switch (kind) {
-    case shown_as::end_name: return end;
-    case shown_as::flow_name: return flow;
-    case shown_as::parity_name: return parity;
-    default: return stop;
+    case shown_as::end_name:
+        return end;
+    case shown_as::flow_name:
+        return flow;
+    case shown_as::parity_name:
+        return parity;
+    default:
+        return stop;
     }
 }
 
@@ -147,33 +151,42 @@ std::string render_piece(const render_row& row, long value, bool last)
 }  // namespace
 
 rs232_paramstring_reader::rs232_paramstring_reader(CRS232Svr& session)
-    : session_(&session),
-      keys_{{"TIMEOUT", VI_ATTR_TMO_VALUE},
-            {"IOPROTOCOL", VI_ATTR_IO_PROT},
-            {"SENDENDENABLED", VI_ATTR_SEND_END_EN},
-            {"TERMINATIONCHARACTER", VI_ATTR_TERMCHAR},
-            {"TERMINATIONCHARACTERENABLED", VI_ATTR_TERMCHAR_EN},
-            {"BAUDRATE", VI_ATTR_ASRL_BAUD},
-            {"DATABITS", VI_ATTR_ASRL_DATA_BITS},
-            {"DATATERMINALREADYSTATE", VI_ATTR_ASRL_DTR_STATE},
-            {"ENDIN", VI_ATTR_ASRL_END_IN},
-            {"ENDOUT", VI_ATTR_ASRL_END_OUT},
-            {"FLOWCONTROL", VI_ATTR_ASRL_FLOW_CNTRL},
-            {"MAXIMUMQUEUELENGTH", VI_ATTR_MAX_QUEUE_LENGTH},
-            {"PARITY", VI_ATTR_ASRL_PARITY},
-            {"REQUESTTOSENDSTATE", VI_ATTR_ASRL_RTS_STATE},
-            {"STOPBITS", VI_ATTR_ASRL_STOP_BITS},
-            {"REPLACEMENTCHARACTER", VI_ATTR_ASRL_REPLACE_CHAR},
-            {"XONCHARACTER", VI_ATTR_ASRL_XON_CHAR},
-            {"XOFFCHARACTER", VI_ATTR_ASRL_XOFF_CHAR}},
-      names_{{"ASRL_FLOW_NONE", 0},    {"ASRL_FLOW_XON_XOFF", 1}, {"ASRL_FLOW_RTS_CTS", 2},
-             {"ASRL_FLOW_DTR_DSR", 4}, {"ASRL_PAR_NONE", 0},      {"ASRL_PAR_ODD", 1},
-             {"ASRL_PAR_EVEN", 2},     {"ASRL_PAR_MARK", 3},      {"ASRL_PAR_SPACE", 4},
-             {"ASRL_STOP_ONE", 10},    {"ASRL_STOP_TWO", 20},     {"ASRL_END_NONE", 0},
-             {"ASRL_END_LAST_BIT", 1}, {"ASRL_END_TERMCHAR", 2},  {"ASRL_END_BREAK", 3},
-             {"TRUE", 1},              {"FALSE", 0}}
-{
-}
+    : session_(&session), keys_{{"TIMEOUT", VI_ATTR_TMO_VALUE},
+                                {"IOPROTOCOL", VI_ATTR_IO_PROT},
+                                {"SENDENDENABLED", VI_ATTR_SEND_END_EN},
+                                {"TERMINATIONCHARACTER", VI_ATTR_TERMCHAR},
+                                {"TERMINATIONCHARACTERENABLED", VI_ATTR_TERMCHAR_EN},
+                                {"BAUDRATE", VI_ATTR_ASRL_BAUD},
+                                {"DATABITS", VI_ATTR_ASRL_DATA_BITS},
+                                {"DATATERMINALREADYSTATE", VI_ATTR_ASRL_DTR_STATE},
+                                {"ENDIN", VI_ATTR_ASRL_END_IN},
+                                {"ENDOUT", VI_ATTR_ASRL_END_OUT},
+                                {"FLOWCONTROL", VI_ATTR_ASRL_FLOW_CNTRL},
+                                {"MAXIMUMQUEUELENGTH", VI_ATTR_MAX_QUEUE_LENGTH},
+                                {"PARITY", VI_ATTR_ASRL_PARITY},
+                                {"REQUESTTOSENDSTATE", VI_ATTR_ASRL_RTS_STATE},
+                                {"STOPBITS", VI_ATTR_ASRL_STOP_BITS},
+                                {"REPLACEMENTCHARACTER", VI_ATTR_ASRL_REPLACE_CHAR},
+                                {"XONCHARACTER", VI_ATTR_ASRL_XON_CHAR},
+                                {"XOFFCHARACTER", VI_ATTR_ASRL_XOFF_CHAR}},
+      names_{{"ASRL_FLOW_NONE", 0},
+             {"ASRL_FLOW_XON_XOFF", 1},
+             {"ASRL_FLOW_RTS_CTS", 2},
+             {"ASRL_FLOW_DTR_DSR", 4},
+             {"ASRL_PAR_NONE", 0},
+             {"ASRL_PAR_ODD", 1},
+             {"ASRL_PAR_EVEN", 2},
+             {"ASRL_PAR_MARK", 3},
+             {"ASRL_PAR_SPACE", 4},
+             {"ASRL_STOP_ONE", 10},
+             {"ASRL_STOP_TWO", 20},
+             {"ASRL_END_NONE", 0},
+             {"ASRL_END_LAST_BIT", 1},
+             {"ASRL_END_TERMCHAR", 2},
+             {"ASRL_END_BREAK", 3},
+             {"TRUE", 1},
+             {"FALSE", 0}}
+{}
 
 void rs232_paramstring_reader::apply(const param_items& items)
 {

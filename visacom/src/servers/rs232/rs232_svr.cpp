@@ -17,7 +17,7 @@ namespace mrv {
 STDMETHODIMP CRS232Svr::InterfaceSupportsErrorInfo(REFIID riid)
 {
     static const IID* const reporting[] = {
-        &IID_ISerial, &IID_IVisaSession, &IID_IAsyncMessage, &IID_IMessage,
+        &IID_ISerial,      &IID_IVisaSession,  &IID_IAsyncMessage,      &IID_IMessage,
         &IID_IBaseMessage, &IID_IEventManager, &IID_IControlSimulation,
     };
     for (const IID* iid : reporting)
@@ -98,9 +98,9 @@ STDMETHODIMP CRS232Svr::Init(BSTR Name, AccessMode Mode, long Timeout, BSTR Opti
             // The block describes this open to the VISA library while viOpen runs; the lock
             // makes simulated opens of the process one at a time.
             publishing = true;
-            const HRESULT published = trace::simulation_block().publish(
-                resource_string(IDS_PLAYBACK_TAG).text(), simulation_file_.narrow(), "ASRL",
-                "INSTR");
+            const HRESULT published =
+                trace::simulation_block().publish(resource_string(IDS_PLAYBACK_TAG).text(),
+                                                  simulation_file_.narrow(), "ASRL", "INSTR");
             if (FAILED(published))
                 throw loc_com_error(published);
         }

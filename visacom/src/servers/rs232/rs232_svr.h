@@ -31,15 +31,10 @@ public:
     // QueryInterface's order. IUnknown is the ISupportErrorInfo pointer; IVisaSession and
     // IBaseMessage are handed out through the _IMessage base.
     using interfaces = interface_map<
-        com_entry<ISupportErrorInfo>,
-        com_entry<IProvideClassInfo2>,
-        com_entry<IConnectionPointContainer>,
-        com_entry<IAsyncMessage, _IAsyncMessage>,
-        com_entry<IMessage, _IMessage>,
-        com_entry<ISerial>,
-        com_entry<IBaseMessage, _IMessage>,
-        com_entry<IVisaSession, _IMessage>,
-        com_entry<IEventManager, IEventManagerImpl<CRS232Svr>>,
+        com_entry<ISupportErrorInfo>, com_entry<IProvideClassInfo2>,
+        com_entry<IConnectionPointContainer>, com_entry<IAsyncMessage, _IAsyncMessage>,
+        com_entry<IMessage, _IMessage>, com_entry<ISerial>, com_entry<IBaseMessage, _IMessage>,
+        com_entry<IVisaSession, _IMessage>, com_entry<IEventManager, IEventManagerImpl<CRS232Svr>>,
         com_entry<IControlSimulation>>;
 
     // ISupportErrorInfo: the VISA COM interfaces and IControlSimulation report COM errors.
@@ -61,9 +56,18 @@ public:
 
     // IAsyncMessage jobs, the first three reached through the _IAsyncMessage adapter.
     // Scaffolding: waiting for asynchronous I/O.
-    HRESULT IAsyncMessage_Read(long, long*) override { return scaffolding<pending_work::async_io>(); }
-    HRESULT IAsyncMessage_Write(SAFEARRAY**, long, long*) override { return scaffolding<pending_work::async_io>(); }
-    HRESULT IAsyncMessage_WriteString(BSTR, long*) override { return scaffolding<pending_work::async_io>(); }
+    HRESULT IAsyncMessage_Read(long, long*) override
+    {
+        return scaffolding<pending_work::async_io>();
+    }
+    HRESULT IAsyncMessage_Write(SAFEARRAY**, long, long*) override
+    {
+        return scaffolding<pending_work::async_io>();
+    }
+    HRESULT IAsyncMessage_WriteString(BSTR, long*) override
+    {
+        return scaffolding<pending_work::async_io>();
+    }
     STDMETHODIMP Terminate(long) override { return scaffolding<pending_work::async_io>(); }
 
     // IControlSimulation: no lock, no trace; takes effect at the next Init.
@@ -88,7 +92,7 @@ private:
     // Registered at Init, unregistered at the final release.
     trace::MorvaneTraceLayer<CRS232Svr> trace_layer_;
     std::unique_ptr<mvrs232_driver> driver_;  // null until the first Init
-    bool simulate_ = false;                  // set by SetSimulationFile, consumed by Init
+    bool simulate_ = false;                   // set by SetSimulationFile, consumed by Init
     _bstr_t simulation_file_;
 };
 
