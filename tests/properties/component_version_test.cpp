@@ -1,7 +1,7 @@
 // The server's version number read from a FileVersion text.
 #include <gtest/gtest.h>
 
-#include "component_version.h"
+#include "servers/rs232/component_version.h"
 
 TEST(ComponentVersion, FourNumbersWhateverSeparatesThem)
 {

@@ -1,7 +1,7 @@
 // EventQueue: the bounded queue of the session's event state.
 #include <gtest/gtest.h>
 
-#include "event_queue.h"
+#include "events/event_queue.h"
 
 namespace {
 

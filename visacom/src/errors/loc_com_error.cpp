@@ -139,11 +139,15 @@ internal_com_error::internal_com_error(REFGUID iid)
     : loc_com_error(IDS_INTERNAL_ERROR, 1011, iid, static_cast<HRESULT>(0x8000FFFF))
 {}
 
+loc_com_error no_open_session_error(REFGUID iid)
+{
+    return loc_com_error(IDS_NO_OPEN_SESSION, 1002, iid, no_open_session_hresult);
+}
+
 HRESULT no_open_session(REFGUID iid) noexcept
 {
     try {
-        return loc_com_error(IDS_NO_OPEN_SESSION, 1002, iid, no_open_session_hresult)
-            .set_error_info();
+        return no_open_session_error(iid).set_error_info();
     } catch (...) {
         return no_open_session_hresult;
     }

@@ -73,10 +73,11 @@ public:
     explicit internal_com_error(REFGUID iid);
 };
 
-// The no-open-session error (string 2006, help context 1002, 0x8004000E) for interface iid,
-// posted on the calling thread; returns its HRESULT.
-HRESULT no_open_session(REFGUID iid) noexcept;
-
 inline constexpr HRESULT no_open_session_hresult = static_cast<HRESULT>(0x8004000E);
+
+// The no-open-session error (string 2006, help context 1002, 0x8004000E) for interface iid.
+loc_com_error no_open_session_error(REFGUID iid);
+// The same error posted on the calling thread; returns its HRESULT.
+HRESULT no_open_session(REFGUID iid) noexcept;
 
 }  // namespace mrv

@@ -90,6 +90,9 @@ private:
     std::size_t count_ = 0;
 };
 
+// Methods whose only failure is a bad pointer, reported without an error object.
+inline constexpr error_policy pointer_or_unexpected{pointer_error(), unexpected_error()};
+
 namespace detail {
 using method_body = HRESULT (*)(void* context);
 // The one compiled try/catch behind every method.

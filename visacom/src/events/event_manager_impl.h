@@ -5,10 +5,9 @@
 
 #include "com/critical_section.h"
 #include "com/synchronize.h"
-#include "errors/pointer_checks.h"
-#include "event_queue.h"
-#include "method_frame.h"
-#include "scaffolding.h"
+#include "events/event_queue.h"
+#include "frame/method_frame.h"
+#include "frame/scaffolding.h"
 #include "visacom.h"
 
 namespace mrv {
@@ -19,6 +18,9 @@ struct pending_event_record {
     std::uint32_t type = 0;
 };
 
+inline constexpr interface_frame event_manager_frame{
+    &IID_IEventManager, "IEventManager", {internal_error(IID_IVisaSession)}};
+
 template <class T>
 class IEventManagerImpl : public IEventManager {
 public:
@@ -27,26 +29,21 @@ public:
     // The queue's maximum; the suspended-handler queue has the same one.
     STDMETHODIMP get_MaximumQueueLength(long* pVal) override
     {
-        static constexpr error_policy policy{pointer_error(), internal_error(IID_IVisaSession)};
-        return run_framed(owner(),
-                          {IID_IEventManager, "IEventManager", "get_MaximumQueueLength", policy},
-                          {out_param("*pVal", VT_I4, pVal)}, [&] {
-                              check_out_pointer(pVal);
-                              synchronize<CComAutoCriticalSection> guard(event_state_lock_);
-                              *pVal = static_cast<long>(queue_.maximum());
-                          });
+        return run_framed(
+            owner(), event_manager_frame.with({pointer_error(), internal_error(IID_IVisaSession)}),
+            __func__, {param::out("*pVal", pVal)}, [&] {
+                synchronize<CComAutoCriticalSection> guard(event_state_lock_);
+                *pVal = static_cast<long>(queue_.maximum());
+            });
     }
     // Any value is stored, 0 and "negative" ones included; the records already held stay.
     STDMETHODIMP put_MaximumQueueLength(long pVal) override
     {
-        static constexpr error_policy policy{internal_error(IID_IVisaSession)};
-        return run_framed(owner(),
-                          {IID_IEventManager, "IEventManager", "put_MaximumQueueLength", policy},
-                          {in_param("pVal", VT_I4, pVal)}, [&] {
-                              synchronize<CComAutoCriticalSection> guard(event_state_lock_);
-                              queue_.set_maximum(static_cast<std::uint32_t>(pVal));
-                              suspended_queue_.set_maximum(static_cast<std::uint32_t>(pVal));
-                          });
+        return run_framed(owner(), event_manager_frame, __func__, {param::in("pVal", pVal)}, [&] {
+            synchronize<CComAutoCriticalSection> guard(event_state_lock_);
+            queue_.set_maximum(static_cast<std::uint32_t>(pVal));
+            suspended_queue_.set_maximum(static_cast<std::uint32_t>(pVal));
+        });
     }
 
     // Scaffolding: waiting for the event manager.

@@ -7,11 +7,13 @@
 // The methods are defined by interface in the headers included at the end: the session
 // properties, attributes and locks of IVisaSession (session_properties.h), IBaseMessage
 // (base_message_methods.h) and the serial port (serial_methods.h). Each runs in the session
-// method frame (method_frame.h). T provides session_is_open() and driver().
-#include "event_manager_impl.h"
-#include "message_adapters.h"
-#include "method_frame.h"
-#include "scaffolding.h"
+// method frame (frame/method_frame.h). T provides session_is_open(), driver() and
+// component_version().
+#include <atomic>
+
+#include "events/event_manager_impl.h"
+#include "frame/method_frame.h"
+#include "session/message_adapters.h"
 #include "visacom.h"
 
 namespace mrv {
@@ -85,18 +87,22 @@ public:
     STDMETHODIMP SetBufferSize(BufferMask, long) override;
     STDMETHODIMP Flush(BufferMask, VARIANT_BOOL) override;
 
-    // The frame stores every framed method's result here.
-    void store_last_status(HRESULT hr) noexcept { last_status_ = hr; }
+    // The frame stores every framed method's result here (under the object lock, or without it
+    // for a method that waits); get_LastStatus reads it without the lock.
+    void store_last_status(HRESULT hr) noexcept
+    {
+        last_status_.store(hr, std::memory_order_relaxed);
+    }
 
 protected:
     T& session() noexcept { return static_cast<T&>(*this); }
 
     // The result of the latest framed method; returned by LastStatus.
-    HRESULT last_status_ = S_OK;
+    std::atomic<HRESULT> last_status_{S_OK};
 };
 
 }  // namespace mrv
 
-#include "session_properties.h"
-#include "base_message_methods.h"
-#include "serial_methods.h"
+#include "session/session_properties.h"
+#include "session/base_message_methods.h"
+#include "session/serial_methods.h"

@@ -6,43 +6,40 @@
 // Included by base_message_impl.h: out-of-class definitions of IBaseMessageImpl members.
 #include <visa.h>
 
-#include "errors/pointer_checks.h"
-#include "mvrs232_driver.h"
+#include <type_traits>
+#include <utility>
+
+#include "frame/method_frame.h"
 
 namespace mrv {
 namespace serial_detail {
 
-inline constexpr error_policy policy{convert_visa(IID_ISerial), pointer_error(),
-                                     unexpected_error()};
+inline constexpr interface_frame serial_frame{
+    &IID_ISerial, "ISerial", {convert_visa(IID_ISerial), pointer_error(), unexpected_error()}};
 
-inline method_frame frame(const char* method)
-{
-    return {IID_ISerial, "ISerial", method, policy};
-}
+// The driver class of session class T, whose typed operations the properties call.
+template <class T>
+using driver_of = std::remove_reference_t<decltype(std::declval<T&>().driver())>;
 
-// A property getter: the attribute read at its VISA width, then widened to the interface's type
-// (signed widths with their sign, so a line state of -1 stays -1; the characters and the byte
-// count without). The out value is written only when the read succeeded.
-template <class Session, class Attribute, class Value>
-HRESULT get_property(Session& session, const char* method, VARTYPE trace_type, Attribute attribute,
-                     Value* pVal)
+// A property getter: the driver's typed read at the attribute's VISA width, widened to the
+// interface's type (signed widths with their sign, so a line state of -1 stays -1; the
+// characters and the byte count without). The out value is written only when the read
+// succeeded.
+template <class Session, class Value, class Driver, class Stored>
+HRESULT get_property(Session& session, const char* method, Value* pVal, Stored (Driver::*read)())
 {
-    return run_framed(session, frame(method), {out_param("*pVal", trace_type, pVal)}, [&] {
-        check_out_pointer(pVal);
-        const auto value = session.driver().get(attribute);
-        *pVal = static_cast<Value>(value);
-    });
+    return run_framed(session, serial_frame, method, {param::out("*pVal", pVal)},
+                      [&] { *pVal = static_cast<Value>((session.driver().*read)()); });
 }
 
 // A property setter: the value cut to the attribute's VISA width (the low 16 bits of the
 // enumerations, the low 8 of the characters), which the driver widens with that width's sign.
-template <class Session, class Attribute, class Value>
-HRESULT put_property(Session& session, const char* method, VARTYPE trace_type, Attribute attribute,
-                     Value value)
+template <class Session, class Value, class Driver, class Stored>
+HRESULT put_property(Session& session, const char* method, Value value,
+                     ViStatus (Driver::*write)(Stored))
 {
-    return run_framed(session, frame(method), {in_param("pVal", trace_type, value)}, [&] {
-        session.driver().set(attribute, static_cast<typename Attribute::value_type>(value));
-    });
+    return run_framed(session, serial_frame, method, {param::in("pVal", value)},
+                      [&] { (session.driver().*write)(static_cast<Stored>(value)); });
 }
 
 // Flush's VISA mask: bit 16 of `mask` names the receive buffer, bit 32 the transmit buffer;
@@ -60,209 +57,210 @@ constexpr ViUInt16 flush_mask(long mask, VARIANT_BOOL discard) noexcept
 
 }  // namespace serial_detail
 
-// The 29 properties: each names its attribute and its trace type; the replacement, XON and
-// XOFF puts succeed on a library without the attribute (the driver tolerates VI_ERROR_NSUP_ATTR).
+// The 29 properties: each names the driver's typed operation for its attribute. The
+// replacement, XON and XOFF puts succeed on a library without the attribute (the driver
+// tolerates VI_ERROR_NSUP_ATTR).
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_BytesAvailable(long* pVal)
 {
-    return serial_detail::get_property(session(), "get_BytesAvailable", VT_I4,
-                                       serial_attributes::bytes_available, pVal);
+    return serial_detail::get_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::get_bytes_available);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_BaudRate(long* pVal)
 {
-    return serial_detail::get_property(session(), "get_BaudRate", VT_I4,
-                                       serial_attributes::baud_rate, pVal);
+    return serial_detail::get_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::get_baud_rate);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_BaudRate(long pVal)
 {
-    return serial_detail::put_property(session(), "put_BaudRate", VT_I4,
-                                       serial_attributes::baud_rate, pVal);
+    return serial_detail::put_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::set_baud_rate);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_DataBits(short* pVal)
 {
-    return serial_detail::get_property(session(), "get_DataBits", VT_I2,
-                                       serial_attributes::data_bits, pVal);
+    return serial_detail::get_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::get_data_bits);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_DataBits(short pVal)
 {
-    return serial_detail::put_property(session(), "put_DataBits", VT_I2,
-                                       serial_attributes::data_bits, pVal);
+    return serial_detail::put_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::set_data_bits);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_ClearToSendState(LineState* pVal)
 {
-    return serial_detail::get_property(session(), "get_ClearToSendState", VT_I4,
-                                       serial_attributes::cts_state, pVal);
+    return serial_detail::get_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::get_cts_state);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_DataCarrierDetectState(LineState* pVal)
 {
-    return serial_detail::get_property(session(), "get_DataCarrierDetectState", VT_I4,
-                                       serial_attributes::dcd_state, pVal);
+    return serial_detail::get_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::get_dcd_state);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_DataSetReadyState(LineState* pVal)
 {
-    return serial_detail::get_property(session(), "get_DataSetReadyState", VT_I4,
-                                       serial_attributes::dsr_state, pVal);
+    return serial_detail::get_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::get_dsr_state);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_DataTerminalReadyState(LineState* pVal)
 {
-    return serial_detail::get_property(session(), "get_DataTerminalReadyState", VT_I4,
-                                       serial_attributes::dtr_state, pVal);
+    return serial_detail::get_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::get_dtr_state);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_DataTerminalReadyState(LineState pVal)
 {
-    return serial_detail::put_property(session(), "put_DataTerminalReadyState", VT_I4,
-                                       serial_attributes::dtr_state, pVal);
+    return serial_detail::put_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::set_dtr_state);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_EndIn(SerialEndConst* pVal)
 {
-    return serial_detail::get_property(session(), "get_EndIn", VT_I4, serial_attributes::end_in,
-                                       pVal);
+    return serial_detail::get_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::get_end_in);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_EndIn(SerialEndConst pVal)
 {
-    return serial_detail::put_property(session(), "put_EndIn", VT_I4, serial_attributes::end_in,
-                                       pVal);
+    return serial_detail::put_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::set_end_in);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_EndOut(SerialEndConst* pVal)
 {
-    return serial_detail::get_property(session(), "get_EndOut", VT_I4, serial_attributes::end_out,
-                                       pVal);
+    return serial_detail::get_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::get_end_out);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_EndOut(SerialEndConst pVal)
 {
-    return serial_detail::put_property(session(), "put_EndOut", VT_I4, serial_attributes::end_out,
-                                       pVal);
+    return serial_detail::put_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::set_end_out);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_FlowControl(SerialFlowControl* pVal)
 {
-    return serial_detail::get_property(session(), "get_FlowControl", VT_I4,
-                                       serial_attributes::flow_control, pVal);
+    return serial_detail::get_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::get_flow_control);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_FlowControl(SerialFlowControl pVal)
 {
-    return serial_detail::put_property(session(), "put_FlowControl", VT_I4,
-                                       serial_attributes::flow_control, pVal);
+    return serial_detail::put_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::set_flow_control);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_Parity(SerialParity* pVal)
 {
-    return serial_detail::get_property(session(), "get_Parity", VT_I4, serial_attributes::parity,
-                                       pVal);
+    return serial_detail::get_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::get_parity);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_Parity(SerialParity pVal)
 {
-    return serial_detail::put_property(session(), "put_Parity", VT_I4, serial_attributes::parity,
-                                       pVal);
+    return serial_detail::put_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::set_parity);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_RingIndicatorState(LineState* pVal)
 {
-    return serial_detail::get_property(session(), "get_RingIndicatorState", VT_I4,
-                                       serial_attributes::ri_state, pVal);
+    return serial_detail::get_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::get_ri_state);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_RequestToSendState(LineState* pVal)
 {
-    return serial_detail::get_property(session(), "get_RequestToSendState", VT_I4,
-                                       serial_attributes::rts_state, pVal);
+    return serial_detail::get_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::get_rts_state);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_RequestToSendState(LineState pVal)
 {
-    return serial_detail::put_property(session(), "put_RequestToSendState", VT_I4,
-                                       serial_attributes::rts_state, pVal);
+    return serial_detail::put_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::set_rts_state);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_StopBits(SerialStopBits* pVal)
 {
-    return serial_detail::get_property(session(), "get_StopBits", VT_I4,
-                                       serial_attributes::stop_bits, pVal);
+    return serial_detail::get_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::get_stop_bits);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_StopBits(SerialStopBits pVal)
 {
-    return serial_detail::put_property(session(), "put_StopBits", VT_I4,
-                                       serial_attributes::stop_bits, pVal);
+    return serial_detail::put_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::set_stop_bits);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_ReplacementCharacter(BYTE* pVal)
 {
-    return serial_detail::get_property(session(), "get_ReplacementCharacter", VT_UI1,
-                                       serial_attributes::replacement_char, pVal);
+    return serial_detail::get_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::get_replacement_char);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_ReplacementCharacter(BYTE pVal)
 {
-    return serial_detail::put_property(session(), "put_ReplacementCharacter", VT_UI1,
-                                       serial_attributes::replacement_char, pVal);
+    return serial_detail::put_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::set_replacement_char);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_XONCharacter(BYTE* pVal)
 {
-    return serial_detail::get_property(session(), "get_XONCharacter", VT_UI1,
-                                       serial_attributes::xon_char, pVal);
+    return serial_detail::get_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::get_xon_char);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_XONCharacter(BYTE pVal)
 {
-    return serial_detail::put_property(session(), "put_XONCharacter", VT_UI1,
-                                       serial_attributes::xon_char, pVal);
+    return serial_detail::put_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::set_xon_char);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_XOFFCharacter(BYTE* pVal)
 {
-    return serial_detail::get_property(session(), "get_XOFFCharacter", VT_UI1,
-                                       serial_attributes::xoff_char, pVal);
+    return serial_detail::get_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::get_xoff_char);
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_XOFFCharacter(BYTE pVal)
 {
-    return serial_detail::put_property(session(), "put_XOFFCharacter", VT_UI1,
-                                       serial_attributes::xoff_char, pVal);
+    return serial_detail::put_property(session(), __func__, pVal,
+                                       &serial_detail::driver_of<T>::set_xoff_char);
 }
 
 // Sets one buffer's size: the receive buffer when bit 16 is set (even with bit 32), else the
@@ -270,9 +268,8 @@ STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_XOFFCharacter(BYTE pVal)
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::SetBufferSize(BufferMask mask, long size)
 {
-    return run_framed(session(), serial_detail::frame("SetBufferSize"),
-                      {in_param("mask", VT_I4, mask), in_param("size", VT_I4, size)},
-                      [&]() -> HRESULT {
+    return run_framed(session(), serial_detail::serial_frame, __func__,
+                      {param::in("mask", mask), param::in("size", size)}, [&]() -> HRESULT {
                           const long bits = static_cast<long>(mask);
                           if (bits & ~(VI_IO_IN_BUF | VI_IO_OUT_BUF))
                               return E_INVALIDARG;
@@ -285,11 +282,11 @@ STDMETHODIMP IBaseMessageImpl<TSerial, T>::SetBufferSize(BufferMask mask, long s
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::Flush(BufferMask mask, VARIANT_BOOL discard)
 {
-    return run_framed(session(), serial_detail::frame("Flush"),
-                      {in_param("mask", VT_I4, mask), in_param("discard", VT_BOOL, discard)}, [&] {
-                          session().driver().flush(
-                              serial_detail::flush_mask(static_cast<long>(mask), discard));
-                      });
+    return run_framed(
+        session(), serial_detail::serial_frame, __func__,
+        {param::in("mask", mask), param::in("discard", param::boolean(discard))}, [&] {
+            session().driver().flush(serial_detail::flush_mask(static_cast<long>(mask), discard));
+        });
 }
 
 }  // namespace mrv

@@ -9,10 +9,9 @@
 
 #include "com/ansi_text.h"
 #include "com/variant.h"
-#include "component_version.h"
 #include "driver/visa_attribute.h"
 #include "errors/module_strings.h"
-#include "errors/pointer_checks.h"
+#include "frame/method_frame.h"
 #include "errors/resource_string.h"
 #include "errors/visa_error.h"
 #include "resources/string_ids.h"
@@ -20,29 +19,30 @@
 namespace mrv {
 namespace session_detail {
 
-// The handler orders of this file's methods.
-// Constants and the version: nothing but a bad pointer can fail, and that without error object.
-inline constexpr error_policy constant_policy{pointer_error(), unexpected_error()};
-// Constants whose failures are reported as internal errors.
-inline constexpr error_policy reported_constant_policy{pointer_error(),
-                                                       internal_error(IID_IVisaSession)};
-// Attribute reads and writes whose VISA failures are reported for IBaseMessage.
-inline constexpr error_policy message_attribute_policy{
-    convert_visa(IID_IBaseMessage), pointer_error(), internal_error(IID_IVisaSession)};
-inline constexpr error_policy interface_number_policy{convert_visa(IID_IBaseMessage),
-                                                      pointer_error(), unexpected_error()};
-// Generic attribute access: a VARIANT failure gives its own HRESULT.
-inline constexpr error_policy attribute_policy{convert_visa(IID_IVisaSession), pointer_error(),
-                                               pass_com_error(), internal_error(IID_IVisaSession)};
-inline constexpr error_policy unlock_policy{convert_visa(IID_IVisaSession),
-                                            internal_error(IID_IVisaSession)};
-// get_LastStatus runs outside the frame; only its pointer check can fail.
-inline constexpr error_policy last_status_policy{pointer_error(), unexpected_error()};
+inline constexpr interface_frame session_frame{
+    &IID_IVisaSession,
+    "IVisaSession",
+    {convert_visa(IID_IVisaSession), pointer_error(), internal_error(IID_IVisaSession)}};
 
-inline method_frame frame(const char* method, const error_policy& policy)
-{
-    return {IID_IVisaSession, "IVisaSession", method, policy};
-}
+// The handler orders of this file's methods that differ from the interface's.
+// Constants and the version: nothing but a bad pointer can fail, and that without error object.
+inline constexpr interface_frame constant_frame = session_frame.with(pointer_or_unexpected);
+// Constants whose failures are reported as internal errors.
+inline constexpr interface_frame reported_constant_frame =
+    session_frame.with({pointer_error(), internal_error(IID_IVisaSession)});
+// Attribute reads and writes whose VISA failures are reported for IBaseMessage.
+inline constexpr interface_frame message_attribute_frame = session_frame.with(
+    {convert_visa(IID_IBaseMessage), pointer_error(), internal_error(IID_IVisaSession)});
+inline constexpr interface_frame interface_number_frame =
+    session_frame.with({convert_visa(IID_IBaseMessage), pointer_error(), unexpected_error()});
+// Generic attribute access: a VARIANT failure gives its own HRESULT.
+inline constexpr interface_frame attribute_frame =
+    session_frame.with({convert_visa(IID_IVisaSession), pointer_error(), pass_com_error(),
+                        internal_error(IID_IVisaSession)});
+inline constexpr interface_frame unlock_frame =
+    session_frame.with({convert_visa(IID_IVisaSession), internal_error(IID_IVisaSession)});
+// The last status may be asked at any time: no lock, no open check, and it stays as it is.
+inline constexpr interface_frame last_status_frame = constant_frame.outside_session_state();
 
 inline constexpr long spec_version = 3;
 inline constexpr short interface_type_asrl = VI_INTF_ASRL;
@@ -61,99 +61,68 @@ constexpr bool holds_number(ViAttr attribute) noexcept
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_ComponentVersion(long* pVal)
 {
-    return run_framed(
-        session(), session_detail::frame("get_ComponentVersion", session_detail::constant_policy),
-        {out_param("*pVal", VT_I4, pVal)}, [&]() -> HRESULT {
-            check_out_pointer(pVal);
-            resource_string module_name(IDS_MODULE_NAME);
-            const auto text = module_file_version_text(module_name.text());
-            const auto version = text ? parse_file_version(*text) : std::nullopt;
-            if (!version)
-                return E_UNEXPECTED;
-            *pVal = static_cast<long>(*version);
-            return S_OK;
-        });
+    return run_framed(session(), session_detail::constant_frame, __func__,
+                      {param::out("*pVal", pVal)}, [&]() -> HRESULT {
+                          const auto version = session().component_version();
+                          if (!version)
+                              return E_UNEXPECTED;
+                          *pVal = static_cast<long>(*version);
+                          return S_OK;
+                      });
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_SpecVersion(long* pVal)
 {
-    return run_framed(
-        session(),
-        session_detail::frame("get_SpecVersion", session_detail::reported_constant_policy),
-        {out_param("*pVal", VT_I4, pVal)}, [&] {
-            check_out_pointer(pVal);
-            *pVal = session_detail::spec_version;
-        });
+    return run_framed(session(), session_detail::reported_constant_frame, __func__,
+                      {param::out("*pVal", pVal)}, [&] { *pVal = session_detail::spec_version; });
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_HardwareInterfaceName(BSTR* pVal)
 {
-    return run_framed(
-        session(),
-        session_detail::frame("get_HardwareInterfaceName", session_detail::constant_policy),
-        {out_param("*pVal", VT_BSTR, pVal)}, [&] {
-            check_out_pointer(pVal);
-            *pVal = new_bstr(resource_string(IDS_INTERFACE_NAME).text());
-        });
+    return run_framed(session(), session_detail::constant_frame, __func__,
+                      {param::out("*pVal", pVal)},
+                      [&] { *pVal = new_bstr(resource_string(IDS_INTERFACE_NAME).text()); });
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_HardwareInterfaceNumber(short* pVal)
 {
-    return run_framed(session(),
-                      session_detail::frame("get_HardwareInterfaceNumber",
-                                            session_detail::interface_number_policy),
-                      {out_param("*pVal", VT_I2, pVal)}, [&] {
-                          check_out_pointer(pVal);
-                          *pVal = session().driver().get_interface_number();
-                      });
+    return run_framed(session(), session_detail::interface_number_frame, __func__,
+                      {param::out("*pVal", pVal)},
+                      [&] { *pVal = session().driver().get_interface_number(); });
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_HardwareInterfaceType(short* pVal)
 {
-    return run_framed(
-        session(),
-        session_detail::frame("get_HardwareInterfaceType", session_detail::constant_policy),
-        {out_param("*pVal", VT_I2, pVal)}, [&] {
-            check_out_pointer(pVal);
-            *pVal = session_detail::interface_type_asrl;
-        });
+    return run_framed(session(), session_detail::constant_frame, __func__,
+                      {param::out("*pVal", pVal)},
+                      [&] { *pVal = session_detail::interface_type_asrl; });
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_LockState(AccessMode* pVal)
 {
     return run_framed(
-        session(), session_detail::frame("get_LockState", session_detail::message_attribute_policy),
-        {out_param("*pVal", VT_I4, pVal)}, [&] {
-            check_out_pointer(pVal);
-            *pVal = static_cast<AccessMode>(session().driver().get_lock_state());
-        });
+        session(), session_detail::message_attribute_frame, __func__, {param::out("*pVal", pVal)},
+        [&] { *pVal = static_cast<AccessMode>(session().driver().get_lock_state()); });
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_SoftwareManufacturerID(short* pVal)
 {
-    return run_framed(session(),
-                      session_detail::frame("get_SoftwareManufacturerID",
-                                            session_detail::reported_constant_policy),
-                      {out_param("*pVal", VT_I2, pVal)}, [&] {
-                          check_out_pointer(pVal);
-                          *pVal = session_detail::manufacturer_id;
-                      });
+    return run_framed(session(), session_detail::reported_constant_frame, __func__,
+                      {param::out("*pVal", pVal)},
+                      [&] { *pVal = session_detail::manufacturer_id; });
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_SoftwareManufacturerName(BSTR* pVal)
 {
-    return run_framed(session(),
-                      session_detail::frame("get_SoftwareManufacturerName",
-                                            session_detail::reported_constant_policy),
-                      {out_param("*pVal", VT_BSTR, pVal)}, [&] {
-                          check_out_pointer(pVal);
+    return run_framed(session(), session_detail::reported_constant_frame, __func__,
+                      {param::out("*pVal", pVal)}, [&] {
                           // Loaded once, at process attach.
                           *pVal = company_name().copy();
                       });
@@ -162,40 +131,29 @@ STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_SoftwareManufacturerName(BSTR* pV
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_Timeout(long* pVal)
 {
-    return run_framed(
-        session(), session_detail::frame("get_Timeout", session_detail::message_attribute_policy),
-        {out_param("*pVal", VT_I4, pVal)}, [&] {
-            check_out_pointer(pVal);
-            *pVal = session().driver().get_timeout();
-        });
+    return run_framed(session(), session_detail::message_attribute_frame, __func__,
+                      {param::out("*pVal", pVal)},
+                      [&] { *pVal = session().driver().get_timeout(); });
 }
 
 // Any value goes to VISA, which judges it.
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::put_Timeout(long pVal)
 {
-    return run_framed(
-        session(), session_detail::frame("put_Timeout", session_detail::message_attribute_policy),
-        {in_param("pVal", VT_I4, pVal)},
-        [&] { session().driver().set_timeout(static_cast<ViInt32>(pVal)); });
+    return run_framed(session(), session_detail::message_attribute_frame, __func__,
+                      {param::in("pVal", pVal)},
+                      [&] { session().driver().set_timeout(static_cast<ViInt32>(pVal)); });
 }
 
-// Outside the frame: no lock, no open check, and the last status is left as it is, so it may be
-// asked at any time. A 32-bit read needs no lock; it sees the value before or after a concurrent
-// call stores its result.
+// No lock, no open check, and the last status is left as it is, so it may be asked at any time;
+// traced like the framed methods. The value is atomic: it sees the result stored before or
+// after a concurrent call's.
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_LastStatus(long* pVal)
 {
-    // Outside the frame: no lock, no open check, but traced like the framed methods.
-    MethodTraceScope scope(session().trace_layer(), "IVisaSession", "get_LastStatus",
-                           TraceParams{out_param("*pVal", VT_I4, pVal)});
-    const HRESULT status = last_status_;
-    const HRESULT hr = method_boundary(session_detail::last_status_policy, [&] {
-        check_out_pointer(pVal);
-        *pVal = status;
-    });
-    scope.set_result(hr);
-    return hr;
+    const HRESULT status = last_status_.load(std::memory_order_relaxed);
+    return run_framed(session(), session_detail::last_status_frame, __func__,
+                      {param::out("*pVal", pVal)}, [&] { *pVal = status; });
 }
 
 // Every attribute comes back as VT_I4 holding the low 32 bits of its value: narrower attributes
@@ -203,32 +161,30 @@ STDMETHODIMP IBaseMessageImpl<TSerial, T>::get_LastStatus(long* pVal)
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::GetAttribute(long attribute, VARIANT* attrState)
 {
-    return run_framed(
-        session(), session_detail::frame("GetAttribute", session_detail::attribute_policy),
-        {in_param("attribute", VT_I4, attribute), out_param("*attrState", VT_VARIANT, attrState)},
-        [&]() -> HRESULT {
-            // The caller's VARIANT must be valid on entry: it is cleared before use.
-            check_in_pointer(attrState);
-            if (const HRESULT cleared = ::VariantClear(attrState); FAILED(cleared))
-                throw _com_error(cleared);
+    return run_framed(session(), session_detail::attribute_frame, __func__,
+                      {param::in("attribute", attribute), param::out("*attrState", attrState)},
+                      [&]() -> HRESULT {
+                          // The caller's VARIANT must be valid on entry: it is cleared before use.
+                          if (const HRESULT cleared = ::VariantClear(attrState); FAILED(cleared))
+                              throw _com_error(cleared);
 
-            const auto id = static_cast<ViAttr>(attribute);
-            if (id == VI_ATTR_MAX_QUEUE_LENGTH) {
-                long length = 0;
-                IEventManager& events = session();
-                const HRESULT hr = events.get_MaximumQueueLength(&length);
-                V_VT(attrState) = VT_I4;
-                V_I4(attrState) = length;
-                return hr;
-            }
-            if (!session_detail::holds_number(id))
-                throw visa_error(VI_ERROR_NSUP_ATTR, session().driver());
-            std::uint64_t value = 0;
-            session().driver().get_attribute(id, &value);
-            V_VT(attrState) = VT_I4;
-            V_I4(attrState) = static_cast<LONG>(static_cast<std::uint32_t>(value));
-            return S_OK;
-        });
+                          const auto id = static_cast<ViAttr>(attribute);
+                          if (id == VI_ATTR_MAX_QUEUE_LENGTH) {
+                              long length = 0;
+                              IEventManager& events = session();
+                              const HRESULT hr = events.get_MaximumQueueLength(&length);
+                              V_VT(attrState) = VT_I4;
+                              V_I4(attrState) = length;
+                              return hr;
+                          }
+                          if (!session_detail::holds_number(id))
+                              throw visa_error(VI_ERROR_NSUP_ATTR, session().driver());
+                          std::uint64_t value = 0;
+                          session().driver().get_attribute(id, &value);
+                          V_VT(attrState) = VT_I4;
+                          V_I4(attrState) = static_cast<LONG>(static_cast<std::uint32_t>(value));
+                          return S_OK;
+                      });
 }
 
 // The value is converted to a 32-bit integer (VariantChangeType for anything but VT_I4; its
@@ -238,9 +194,8 @@ template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::SetAttribute(long attribute, VARIANT attrState)
 {
     return run_framed(
-        session(), session_detail::frame("SetAttribute", session_detail::attribute_policy),
-        {in_param("attribute", VT_I4, attribute), in_param("attrState", VT_VARIANT, attrState)},
-        [&]() -> HRESULT {
+        session(), session_detail::attribute_frame, __func__,
+        {param::in("attribute", attribute), param::in("attrState", attrState)}, [&]() -> HRESULT {
             variant value = variant::copy_of(attrState);
             if (value.type() != VT_I4)
                 value.change_type(VT_I4);
@@ -262,26 +217,24 @@ template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::LockRsrc(AccessMode LockType, long LockTimeout,
                                                     BSTR RequestedKey, BSTR* AccessKey)
 {
-    return run_framed(
-        session(), session_detail::frame("LockRsrc", session_detail::message_attribute_policy),
-        {in_param("LockType", VT_I4, LockType), in_param("LockTimeout", VT_I4, LockTimeout),
-         in_param("RequestedKey", VT_BSTR, RequestedKey),
-         out_param("*AccessKey", VT_BSTR, AccessKey)},
-        [&] {
-            check_out_pointer(AccessKey);
-            const std::string key = ansi_text(RequestedKey);
-            session().driver().viLock(static_cast<ViAccessMode>(LockType),
-                                      static_cast<ViUInt32>(LockTimeout),
-                                      RequestedKey ? key.c_str() : VI_NULL, VI_NULL);
-            *AccessKey = nullptr;
-        });
+    return run_framed(session(), session_detail::message_attribute_frame, __func__,
+                      {param::in("LockType", LockType), param::in("LockTimeout", LockTimeout),
+                       param::in("RequestedKey", RequestedKey),
+                       param::out("*AccessKey", AccessKey)},
+                      [&] {
+                          const std::string key = ansi_text(RequestedKey);
+                          session().driver().viLock(static_cast<ViAccessMode>(LockType),
+                                                    static_cast<ViUInt32>(LockTimeout),
+                                                    RequestedKey ? key.c_str() : VI_NULL, VI_NULL);
+                          *AccessKey = nullptr;
+                      });
 }
 
 template <class TSerial, class T>
 STDMETHODIMP IBaseMessageImpl<TSerial, T>::UnlockRsrc()
 {
-    return run_framed(session(), session_detail::frame("UnlockRsrc", session_detail::unlock_policy),
-                      {}, [&] { session().driver().viUnlock(); });
+    return run_framed(session(), session_detail::unlock_frame, __func__, {},
+                      [&] { session().driver().viUnlock(); });
 }
 
 }  // namespace mrv

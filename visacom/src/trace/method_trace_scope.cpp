@@ -1,5 +1,6 @@
 #include "method_trace_scope.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "trace_layer.h"
@@ -82,17 +83,94 @@ VARIANT argument_value(const TraceParam& p, bool exit_pass) noexcept
     return v;
 }
 
+// Whether the text of a BSTR can be read: its length prefix and its characters.
+bool bstr_readable(const wchar_t* text) noexcept
+{
+    if (!text)
+        return true;
+    const auto* prefix = reinterpret_cast<const std::uint32_t*>(text) - 1;
+    if (::IsBadReadPtr(prefix, sizeof *prefix))
+        return false;
+    return !::IsBadReadPtr(text, static_cast<UINT_PTR>(*prefix) + sizeof(wchar_t));
+}
+
+// Whether an array's descriptor, its first bounds and its data can be read.
+bool array_readable(const SAFEARRAY* array) noexcept
+{
+    if (!array)
+        return true;
+    if (::IsBadReadPtr(array, sizeof *array))
+        return false;
+    const std::size_t bounds = array->cDims > 1 ? array->cDims - 1 : 0;
+    if (::IsBadReadPtr(array, sizeof *array + bounds * sizeof(SAFEARRAYBOUND)))
+        return false;
+    if (array->cDims == 0 || !array->pvData)
+        return true;
+    const unsigned long long bytes =
+        static_cast<unsigned long long>(array->cbElements) * array->rgsabound[0].cElements;
+    return !::IsBadReadPtr(array->pvData, static_cast<UINT_PTR>(bytes));
+}
+
+// Whether an argument can be shown without touching memory the process may not read: a caller
+// may pass any pointer, and the record is made before the frame checks it.
+bool value_readable(const TraceParam& p, bool exit_pass) noexcept
+{
+    const VARTYPE array = array_type(p.type);
+    if (array && !exit_pass && p.out)
+        return true;  // only the pointer itself is shown
+    std::size_t size = 8;
+    switch (p.type) {
+    case VT_I2:
+    case VT_BOOL:
+        size = 2;
+        break;
+    case VT_I4:
+    case VT_UI4:
+        size = 4;
+        break;
+    case VT_I1:
+    case VT_UI1:
+        size = 1;
+        break;
+    case VT_VARIANT:
+        size = sizeof(VARIANT);
+        break;
+    case VT_UNKNOWN:
+        return true;  // the pointer itself is the value
+    default:
+        break;
+    }
+    if (::IsBadReadPtr(p.value, size))
+        return false;
+    if (array) {
+        const SAFEARRAY* value = nullptr;
+        std::memcpy(&value, p.value, sizeof value);
+        return array_readable(value);
+    }
+    if (p.type == VT_BSTR) {
+        const wchar_t* value = nullptr;
+        std::memcpy(&value, p.value, sizeof value);
+        return bstr_readable(value);
+    }
+    if (p.type == VT_VARIANT) {
+        const auto* value = static_cast<const VARIANT*>(p.value);
+        if (V_VT(value) == VT_BSTR)
+            return bstr_readable(V_BSTR(value));
+    }
+    return true;
+}
+
 }  // namespace
 
 MethodTraceScope::MethodTraceScope(trace::trace_layer& layer, const char* interface_name,
-                                   const char* method_name, TraceParams params) noexcept
+                                   const char* method_name, const TraceParam* params,
+                                   std::size_t count) noexcept
     : layer_(&layer)
 {
     if constexpr (!trace::kTracingCompiledIn)
         return;
-    for (const TraceParam& p : params)
-        if (param_count_ < kMaxParams)
-            params_[param_count_++] = p;
+    for (std::size_t i = 0; i < count && param_count_ < kMaxParams; ++i)
+        params_[param_count_++] = params[i];
     if (!layer.enabled())
         return;
     try {
@@ -118,7 +196,7 @@ void MethodTraceScope::add_parameters(trace::CTraceEncoder& record, bool exit_pa
 {
     for (std::size_t i = 0; i < param_count_; ++i) {
         const TraceParam& p = params_[i];
-        if (!p.value)
+        if (!p.value || !value_readable(p, exit_pass))
             record.AddEmptyParameter(p.name, true, p.out, p.type);
         else
             record.AddParameter(p.name, true, p.out, false, argument_value(p, exit_pass));

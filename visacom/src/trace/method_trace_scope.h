@@ -59,7 +59,11 @@ public:
     // Writes the enter record (when the layer traces). The parameters are copied, so the list
     // may be a temporary.
     MethodTraceScope(trace::trace_layer& layer, const char* interface_name, const char* method_name,
-                     TraceParams params) noexcept;
+                     TraceParams params) noexcept
+        : MethodTraceScope(layer, interface_name, method_name, params.begin(), params.size())
+    {}
+    MethodTraceScope(trace::trace_layer& layer, const char* interface_name, const char* method_name,
+                     const TraceParam* params, std::size_t count) noexcept;
     ~MethodTraceScope() { finish(); }
     MethodTraceScope(const MethodTraceScope&) = delete;
     MethodTraceScope& operator=(const MethodTraceScope&) = delete;

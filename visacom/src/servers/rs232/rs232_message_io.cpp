@@ -19,12 +19,10 @@
 
 #include "com/ansi_text.h"
 #include "com/com_error.h"
-#include "errors/bad_pointer.h"
-#include "errors/pointer_checks.h"
 #include "errors/resource_string.h"
 #include "errors/visa_error.h"
-#include "rs232_svr.h"
-#include "safearray_bytes.h"
+#include "servers/rs232/rs232_svr.h"
+#include "session/safearray_bytes.h"
 
 namespace mrv {
 
@@ -36,29 +34,19 @@ constexpr DWORD kHelpBadWriteCount = 1010;
 constexpr DWORD kHelpWriteString = 1012;  // WriteString: SAFEARRAY and Win32 failures
 constexpr DWORD kHelpBadCharacter = 1016;
 
-constexpr error_policy kReadPolicy{convert_visa(IID_IMessage),
-                                   convert_win32(IID_IMessage, kHelpTransfer), pointer_error(),
-                                   internal_error(IID_IMessage)};
-constexpr error_policy kReadStringPolicy{pointer_error(), internal_error(IID_IMessage)};
-constexpr error_policy kWritePolicy{report_loc_com(), convert_visa(IID_IMessage),
-                                    convert_win32(IID_IMessage, kHelpTransfer), pointer_error(),
-                                    unexpected_error()};
-constexpr error_policy kWriteStringPolicy{report_loc_com(),
-                                          convert_win32(IID_IMessage, kHelpWriteString),
-                                          pointer_error(), internal_error(IID_IMessage)};
-
-method_frame message_frame(const char* method, const error_policy& policy) noexcept
-{
-    return {IID_IMessage, "IMessage", method, policy};
-}
-
-// Read leaves *buf as it was when no bytes arrive, so its slot is checked without the clearing
-// that check_out_pointer does.
-void check_array_slot(SAFEARRAY** slot)
-{
-    if (!slot || ::IsBadWritePtr(slot, sizeof *slot))
-        throw bad_pointer();
-}
+constexpr interface_frame kMessageFrame{&IID_IMessage,
+                                        "IMessage",
+                                        {convert_visa(IID_IMessage),
+                                         convert_win32(IID_IMessage, kHelpTransfer),
+                                         pointer_error(), internal_error(IID_IMessage)}};
+constexpr interface_frame kReadStringFrame =
+    kMessageFrame.with({pointer_error(), internal_error(IID_IMessage)});
+constexpr interface_frame kWriteFrame = kMessageFrame.with(
+    {report_loc_com(), convert_visa(IID_IMessage), convert_win32(IID_IMessage, kHelpTransfer),
+     pointer_error(), unexpected_error()});
+constexpr interface_frame kWriteStringFrame =
+    kMessageFrame.with({report_loc_com(), convert_win32(IID_IMessage, kHelpWriteString),
+                        pointer_error(), internal_error(IID_IMessage)});
 
 // The element count of a one-dimensional array; -1 when the array has another shape or no
 // bounds (a null array).
@@ -108,10 +96,8 @@ std::vector<char> single_byte_text(const wchar_t* text, UINT length)
 
 HRESULT CRS232Svr::IMessage_Read(long count, SAFEARRAY** buf)
 {
-    return run_framed(*this, message_frame("Read", kReadPolicy),
-                      {in_param("count", VT_I4, count), out_param("**buf", VT_ARRAY | VT_UI1, buf)},
-                      [&]() -> HRESULT {
-                          check_array_slot(buf);
+    return run_framed(*this, kMessageFrame, "Read",
+                      {param::in("count", count), param::out("**buf", buf)}, [&]() -> HRESULT {
                           if (count < 1)
                               return E_INVALIDARG;
                           const auto requested = static_cast<ViUInt32>(count);
@@ -136,10 +122,8 @@ HRESULT CRS232Svr::IMessage_Read(long count, SAFEARRAY** buf)
 
 HRESULT CRS232Svr::IMessage_ReadString(long count, BSTR* pVal)
 {
-    return run_framed(*this, message_frame("ReadString", kReadStringPolicy),
-                      {in_param("count", VT_I4, count), out_param("*pVal", VT_BSTR, pVal)},
-                      [&]() -> HRESULT {
-                          check_out_pointer(pVal);
+    return run_framed(*this, kReadStringFrame, "ReadString",
+                      {param::in("count", count), param::out("*pVal", pVal)}, [&]() -> HRESULT {
                           if (count < 1)
                               return E_INVALIDARG;
                           safearray array;
@@ -165,52 +149,48 @@ HRESULT CRS232Svr::IMessage_ReadString(long count, BSTR* pVal)
 
 HRESULT CRS232Svr::IMessage_Write(SAFEARRAY** buf, long count, long* retCount)
 {
-    return run_framed(*this, message_frame("Write", kWritePolicy),
-                      {in_param("**buf", VT_ARRAY | VT_UI1, buf), in_param("count", VT_I4, count),
-                       out_param("retCount", VT_I4, retCount)},
-                      [&]() -> HRESULT {
-                          check_in_pointer(buf);
-                          check_out_pointer(retCount);
-                          const long long length = vector_length(*buf);
-                          if (length < 1 || length < count)
-                              throw loc_com_error(IDS_BAD_ARRAY_SIZE, kHelpBadArraySize,
-                                                  IID_IMessage, E_INVALIDARG);
-                          if (count == 0)
-                              throw loc_com_error(IDS_BAD_WRITE_COUNT, kHelpBadWriteCount,
-                                                  IID_IMessage, E_INVALIDARG);
-                          if (count < 0)
-                              return E_UNEXPECTED;
-                          // The first count bytes of the data, whatever the element type.
-                          safearray_data data(*buf);
-                          ViUInt32 written = 0;
-                          driver().viWrite(data.get(), static_cast<ViUInt32>(count), &written);
-                          data.release();
-                          *retCount = static_cast<long>(written);
-                          return S_OK;
-                      });
+    return run_framed(
+        *this, kWriteFrame, "Write",
+        {param::in("**buf", buf), param::in("count", count), param::out("retCount", retCount)},
+        [&]() -> HRESULT {
+            const long long length = vector_length(*buf);
+            if (length < 1 || length < count)
+                throw loc_com_error(IDS_BAD_ARRAY_SIZE, kHelpBadArraySize, IID_IMessage,
+                                    E_INVALIDARG);
+            if (count == 0)
+                throw loc_com_error(IDS_BAD_WRITE_COUNT, kHelpBadWriteCount, IID_IMessage,
+                                    E_INVALIDARG);
+            if (count < 0)
+                return E_UNEXPECTED;
+            // The first count bytes of the data, whatever the element type.
+            safearray_data data(*buf);
+            ViUInt32 written = 0;
+            driver().viWrite(data.get(), static_cast<ViUInt32>(count), &written);
+            data.release();
+            *retCount = static_cast<long>(written);
+            return S_OK;
+        });
 }
 
 HRESULT CRS232Svr::IMessage_WriteString(BSTR message, long* pRetCount)
 {
     const UINT length = ::SysStringLen(message);
-    return run_framed(
-        *this, message_frame("WriteString", kWriteStringPolicy),
-        {in_param("Message", VT_BSTR, message), out_param("*pRetCount", VT_I4, pRetCount)},
-        [&]() -> HRESULT {
-            check_out_pointer(pRetCount);
-            if (length == 0)
-                return E_INVALIDARG;
-            const std::vector<char> text = single_byte_text(message, length);
-            // The array holds the text and a zero that is not sent.
-            safearray array = new_byte_array(length + 1);
-            {
-                safearray_data data(array.get());
-                std::memcpy(data.get(), text.data(), length);
-                data.release();
-            }
-            SAFEARRAY* slot = array.get();
-            return IMessage_Write(&slot, static_cast<long>(length), pRetCount);
-        });
+    return run_framed(*this, kWriteStringFrame, "WriteString",
+                      {param::in("Message", message), param::out("*pRetCount", pRetCount)},
+                      [&]() -> HRESULT {
+                          if (length == 0)
+                              return E_INVALIDARG;
+                          const std::vector<char> text = single_byte_text(message, length);
+                          // The array holds the text and a zero that is not sent.
+                          safearray array = new_byte_array(length + 1);
+                          {
+                              safearray_data data(array.get());
+                              std::memcpy(data.get(), text.data(), length);
+                              data.release();
+                          }
+                          SAFEARRAY* slot = array.get();
+                          return IMessage_Write(&slot, static_cast<long>(length), pRetCount);
+                      });
 }
 
 }  // namespace mrv

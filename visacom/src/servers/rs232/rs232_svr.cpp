@@ -1,16 +1,16 @@
-#include "rs232_svr.h"
+#include "servers/rs232/rs232_svr.h"
 
 #include <cstdint>
 #include <optional>
 
 #include "com/ansi_text.h"
-#include "errors/bad_pointer.h"
 #include "errors/pointer_checks.h"
 #include "errors/resource_string.h"
 #include "errors/visa_error.h"
-#include "process_simulation_block.h"
 #include "resources/string_ids.h"
-#include "rs232_paramstring_reader.h"
+#include "servers/rs232/component_version.h"
+#include "servers/rs232/rs232_paramstring_reader.h"
+#include "trace/process_simulation_block.h"
 
 namespace mrv {
 
@@ -50,42 +50,48 @@ namespace {
 constexpr HRESULT kAlreadyOpen = static_cast<HRESULT>(0x8004003A);
 constexpr HRESULT kLibraryNotFound = static_cast<HRESULT>(0x80040000);
 constexpr DWORD kHelpAlreadyOpen = 1013;
-constexpr DWORD kHelpNoOpenSession = 1002;
 constexpr DWORD kHelpLibraryNotFound = 1050;
 
-// The frame of the IVisaSession methods of this file.
-constexpr error_policy kVisaSessionPolicy{convert_visa(IID_IVisaSession), report_loc_com(),
-                                          pointer_error(), internal_error(IID_IVisaSession)};
+// The IVisaSession methods of this file.
+constexpr interface_frame kSessionFrame{&IID_IVisaSession,
+                                        "IVisaSession",
+                                        {convert_visa(IID_IVisaSession), report_loc_com(),
+                                         pointer_error(), internal_error(IID_IVisaSession)}};
 // The identity properties report no error object for failures other than VISA's.
-constexpr error_policy kIdentityPolicy{convert_visa(IID_IVisaSession), pointer_error(),
-                                       unexpected_error()};
-// The resource name's copy may fail for want of memory.
-constexpr error_policy kResourceNamePolicy{convert_visa(IID_IVisaSession), pointer_error(),
-                                           pass_com_error(), unexpected_error()};
+constexpr interface_frame kIdentityFrame =
+    kSessionFrame.with({convert_visa(IID_IVisaSession), pointer_error(), unexpected_error()});
+// The resource name's copy may fail for want of memory; its call writes no trace record.
+constexpr interface_frame kResourceNameFrame =
+    kSessionFrame
+        .with(
+            {convert_visa(IID_IVisaSession), pointer_error(), pass_com_error(), unexpected_error()})
+        .untraced();
 
 }  // namespace
 
 STDMETHODIMP CRS232Svr::Init(BSTR Name, AccessMode Mode, long Timeout, BSTR OptionString)
 {
+    const char* const method = __func__;
     synchronize<CComObjectRootEx<CComMultiThreadModel>> guard(*this);
     std::optional<MethodTraceScope> scope;
     bool publishing = false;  // the simulation lock is held
 
-    const HRESULT hr = method_boundary(kVisaSessionPolicy, [&]() -> HRESULT {
+    const HRESULT hr = method_boundary(kSessionFrame.policy, [&]() -> HRESULT {
         if (driver_ && driver_->is_open())
             throw loc_com_error(IDS_ALREADY_OPEN, kHelpAlreadyOpen, IID_IVisaSession, kAlreadyOpen);
         if (driver_ && driver_->is_closed())
-            throw loc_com_error(IDS_NO_OPEN_SESSION, kHelpNoOpenSession, IID_IVisaSession,
-                                no_open_session_hresult);
+            throw no_open_session_error(IID_IVisaSession);
         check_in_pointer(reinterpret_cast<const std::uint16_t*>(Name));
         const std::string name = ansi_text(Name);
 
         // Init itself is traced: the layer is registered before the scope opens.
         trace_layer_.Register(name);
-        scope.emplace(trace_layer_, "IVisaSession", "Init",
-                      TraceParams{in_param("Name", VT_BSTR, Name), in_param("Mode", VT_I4, Mode),
-                                  in_param("Timeout", VT_I4, Timeout),
-                                  in_param("OptionString", VT_BSTR, OptionString)});
+        const frame_param params[] = {param::in("Name", Name), param::in("Mode", Mode),
+                                      param::in("Timeout", Timeout),
+                                      param::in("OptionString", OptionString)};
+        const TraceParam trace[] = {params[0].trace, params[1].trace, params[2].trace,
+                                    params[3].trace};
+        scope.emplace(trace_layer_, kSessionFrame.trace_name, method, trace, std::size(trace));
         const std::string options = ansi_text(OptionString);
 
         // A driver left by an earlier Init that did not open is replaced.
@@ -145,8 +151,7 @@ void CRS232Svr::apply_option_string(const std::string& options)
 
 STDMETHODIMP CRS232Svr::Close()
 {
-    static constexpr error_policy no_failures{unexpected_error()};
-    return run_framed(*this, {IID_IVisaSession, "IVisaSession", "Close", no_failures}, {},
+    return run_framed(*this, kSessionFrame.with({unexpected_error()}), __func__, {},
                       [&] { return internal_close(); });
 }
 
@@ -171,45 +176,39 @@ HRESULT CRS232Svr::internal_close() noexcept
 
 STDMETHODIMP CRS232Svr::get_ResourceName(BSTR* pVal)
 {
-    return run_framed(*this,
-                      {IID_IVisaSession, "IVisaSession", "get_ResourceName", kResourceNamePolicy,
-                       /*traced=*/false},
-                      {}, [&] {
-                          check_out_pointer(pVal);
-                          ViChar name[VI_FIND_BUFLEN] = {};
-                          driver_->get_attribute(VI_ATTR_RSRC_NAME, name);
-                          *pVal = new_bstr(name);
-                      });
+    return run_framed(*this, kResourceNameFrame, __func__, {param::out("*pVal", pVal)}, [&] {
+        ViChar name[VI_FIND_BUFLEN] = {};
+        driver_->get_attribute(VI_ATTR_RSRC_NAME, name);
+        *pVal = new_bstr(name);
+    });
 }
 
 STDMETHODIMP CRS232Svr::get_SessionType(BSTR* pVal)
 {
-    return run_framed(*this, {IID_IVisaSession, "IVisaSession", "get_SessionType", kIdentityPolicy},
-                      {out_param("*pVal", VT_BSTR, pVal)}, [&] {
-                          check_out_pointer(pVal);
-                          *pVal = new_bstr("INSTR");
-                      });
+    return run_framed(*this, kIdentityFrame, __func__, {param::out("*pVal", pVal)},
+                      [&] { *pVal = new_bstr("INSTR"); });
 }
 
 STDMETHODIMP CRS232Svr::get_ProgID(BSTR* pVal)
 {
-    return run_framed(*this, {IID_IVisaSession, "IVisaSession", "get_ProgID", kIdentityPolicy},
-                      {out_param("*pVal", VT_BSTR, pVal)}, [&] {
-                          check_out_pointer(pVal);
-                          *pVal = new_bstr(resource_string(IDS_PROGID).text());
-                      });
+    return run_framed(*this, kIdentityFrame, __func__, {param::out("*pVal", pVal)},
+                      [&] { *pVal = new_bstr(resource_string(IDS_PROGID).text()); });
 }
 
 STDMETHODIMP CRS232Svr::get_OptionString(BSTR* pVal)
 {
-    static constexpr error_policy policy{pointer_error(), unexpected_error()};
-    return run_framed(*this, {IID_IVisaSession, "IVisaSession", "get_OptionString", policy},
-                      {out_param("*pVal", VT_BSTR, pVal)}, [&] {
-                          check_out_pointer(pVal);
+    return run_framed(*this, kSessionFrame.with(pointer_or_unexpected), __func__,
+                      {param::out("*pVal", pVal)}, [&] {
                           std::string text;
                           rs232_paramstring_reader(*this).render(text);
                           *pVal = new_bstr(text);
                       });
+}
+
+std::optional<std::uint32_t> CRS232Svr::component_version() const
+{
+    const auto text = module_file_version_text(resource_string(IDS_MODULE_NAME).text());
+    return text ? parse_file_version(*text) : std::nullopt;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -4,18 +4,20 @@
 // through the VISA COM interfaces, and end it with Close or by releasing it.
 #include <ocidl.h>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
-#include "base_message_impl.h"
 #include "com/bstr_t.h"
 #include "com/com_object.h"
-#include "connection_points.h"
-#include "mvrs232_driver.h"
+#include "frame/scaffolding.h"
 #include "MrvRS232.h"
-#include "provide_class_info.h"
-#include "scaffolding.h"
-#include "trace_layer.h"
+#include "servers/rs232/connection_points.h"
+#include "servers/rs232/mvrs232_driver.h"
+#include "servers/rs232/provide_class_info.h"
+#include "session/base_message_impl.h"
+#include "trace/trace_layer.h"
 
 namespace mrv {
 
@@ -78,6 +80,8 @@ public:
     bool session_is_open() const noexcept { return driver_ && driver_->is_open(); }
     mvrs232_driver& driver() noexcept { return *driver_; }
     trace::trace_layer& trace_layer() noexcept { return trace_layer_; }
+    // The version number of the DLL's version resource; none when it cannot be read.
+    std::optional<std::uint32_t> component_version() const;
 
     CRS232Svr();
     // Final release: closes an open session.
