@@ -52,12 +52,17 @@ struct boolean_value {
 struct boolean_slot {
     VARIANT_BOOL* pointer;
 };
-constexpr boolean_value boolean(const VARIANT_BOOL& value) noexcept { return {value}; }
-constexpr boolean_slot boolean(VARIANT_BOOL* pointer) noexcept { return {pointer}; }
+constexpr boolean_value boolean(const VARIANT_BOOL& value) noexcept
+{
+    return {value};
+}
+constexpr boolean_slot boolean(VARIANT_BOOL* pointer) noexcept
+{
+    return {pointer};
+}
 
 template <class V>
-inline constexpr bool is_interface_v =
-    std::is_class_v<V> && std::is_base_of_v<IUnknown, V>;
+inline constexpr bool is_interface_v = std::is_class_v<V>&& std::is_base_of_v<IUnknown, V>;
 
 // The VARIANT type of a value of C++ type V.
 template <class V>
@@ -100,7 +105,7 @@ constexpr frame_param in(const char* name, SAFEARRAY** const& array) noexcept
 }
 // An interface pointer is traced as itself; the method judges a null one.
 template <class I>
-    requires is_interface_v<I>
+requires is_interface_v<I>
 constexpr frame_param in(const char* name, I* const& object) noexcept
 {
     return {{name, VT_UNKNOWN, false, object}};
