@@ -4,9 +4,10 @@
 // their adapters), the event manager and the interface of the session's bus (TSerial). It holds
 // the session's last status, the result of the latest framed method.
 //
-// The methods are defined by interface in the headers included at the end: the session
+// The methods are defined by interface in session/base_message_methods_all.h: the session
 // properties, attributes and locks of IVisaSession (session_properties.h), IBaseMessage
-// (base_message_methods.h) and the serial port (serial_methods.h). Each runs in the session
+// (base_message_methods.h) and the serial port (serial_methods.h). A session class instantiates
+// them once, explicitly, in one unit of its own. Each runs in the session
 // method frame (frame/method_frame.h). T provides session_is_open(), driver() and
 // component_version().
 #include <atomic>
@@ -102,7 +103,3 @@ protected:
 };
 
 }  // namespace mrv
-
-#include "session/session_properties.h"
-#include "session/base_message_methods.h"
-#include "session/serial_methods.h"

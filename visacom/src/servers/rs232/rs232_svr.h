@@ -90,7 +90,7 @@ public:
 private:
     // Stops the event machinery and closes the driver; the result is also the last status.
     HRESULT internal_close() noexcept;
-    // Init step 14: applies the option string to the newly opened session.
+    // Applies the option string to the newly opened session.
     void apply_option_string(const std::string& options);
 
     // Registered at Init, unregistered at the final release.
@@ -99,5 +99,9 @@ private:
     bool simulate_ = false;                   // set by SetSimulationFile, consumed by Init
     _bstr_t simulation_file_;
 };
+
+// The session's interface templates are instantiated once, in rs232_session_methods.cpp.
+extern template class IEventManagerImpl<CRS232Svr>;
+extern template class IBaseMessageImpl<ISerial, CRS232Svr>;
 
 }  // namespace mrv
