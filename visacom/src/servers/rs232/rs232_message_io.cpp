@@ -12,7 +12,6 @@
 #include <oleauto.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <string_view>
 #include <vector>
@@ -21,6 +20,7 @@
 #include "com/com_error.h"
 #include "errors/resource_string.h"
 #include "errors/visa_error.h"
+#include "servers/rs232/message_text.h"
 #include "servers/rs232/rs232_svr.h"
 #include "session/safearray_bytes.h"
 
@@ -32,7 +32,6 @@ constexpr DWORD kHelpBadArraySize = 1008;
 constexpr DWORD kHelpTransfer = 1009;  // Read and Write: SAFEARRAY and Win32 failures
 constexpr DWORD kHelpBadWriteCount = 1010;
 constexpr DWORD kHelpWriteString = 1012;  // WriteString: SAFEARRAY and Win32 failures
-constexpr DWORD kHelpBadCharacter = 1016;
 
 constexpr interface_frame kMessageFrame{&IID_IMessage,
                                         "IMessage",
@@ -57,39 +56,6 @@ long long vector_length(SAFEARRAY* array) noexcept
         FAILED(::SafeArrayGetUBound(array, 1, &upper)))
         return -1;
     return static_cast<long long>(upper) - lower + 1;
-}
-
-// The bad-character error of WriteString: the position of the first zero byte of the converted
-// text (where the replacement landed) when there is one.
-[[noreturn]] void throw_bad_character(const std::vector<char>& converted)
-{
-    const auto zero = std::find(converted.begin(), converted.end(), '\0');
-    if (zero == converted.end()) {
-        resource_string text(IDS_BAD_WRITE_CHAR);
-        throw loc_com_error(text.wide_text(), kHelpBadCharacter, IID_IMessage, E_INVALIDARG);
-    }
-    resource_string text(IDS_BAD_WRITE_CHAR_AT);
-    text.format(0, static_cast<int>(zero - converted.begin()));
-    throw loc_com_error(text.wide_text(), kHelpBadCharacter, IID_IMessage, E_INVALIDARG);
-}
-
-// The text in the ANSI code page, one byte per character, its terminating zero included.
-std::vector<char> single_byte_text(const wchar_t* text, UINT length)
-{
-    if (length >= static_cast<UINT>(INT_MAX))
-        throw win32_hresult_error(IDS_OUT_OF_MEMORY, E_OUTOFMEMORY);
-    const int size = static_cast<int>(length) + 1;
-    std::vector<char> converted(static_cast<std::size_t>(size), '\0');
-    const char replacement = '\0';
-    BOOL replaced = FALSE;
-    ::SetLastError(ERROR_SUCCESS);
-    const int n = ::WideCharToMultiByte(CP_ACP, 0, text, size, converted.data(), size, &replacement,
-                                        &replaced);
-    if (n == 0 && ::GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-        throw_last_error();
-    if (n == 0 || replaced)
-        throw_bad_character(converted);
-    return converted;
 }
 
 }  // namespace
@@ -180,14 +146,7 @@ HRESULT CRS232Svr::IMessage_WriteString(BSTR message, long* pRetCount)
                       [&]() -> HRESULT {
                           if (length == 0)
                               return E_INVALIDARG;
-                          const std::vector<char> text = single_byte_text(message, length);
-                          // The array holds the text and a zero that is not sent.
-                          safearray array = new_byte_array(length + 1);
-                          {
-                              safearray_data data(array.get());
-                              std::memcpy(data.get(), text.data(), length);
-                              data.release();
-                          }
+                          safearray array = text_byte_array(message, length);
                           SAFEARRAY* slot = array.get();
                           return IMessage_Write(&slot, static_cast<long>(length), pRetCount);
                       });

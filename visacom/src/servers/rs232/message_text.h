@@ -1,0 +1,16 @@
+#pragma once
+// Text on its way to the instrument: a BSTR converted to the system ANSI code page, one byte per
+// character, in a byte array for the byte transfers.
+#include <windows.h>
+
+#include "com/unique_any.h"
+
+namespace mrv {
+
+// A one-dimensional VT_UI1 array of length + 1 elements holding the `length` characters of
+// `text` (not empty) as single bytes, the last element 0. A character without a single-byte
+// form raises the bad-character error (its 0-based position when it can be told) for IMessage;
+// array failures raise win32_hresult_error.
+safearray text_byte_array(const wchar_t* text, UINT length);
+
+}  // namespace mrv
