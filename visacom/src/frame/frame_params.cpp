@@ -11,6 +11,8 @@ namespace {
 void check_one(const frame_param& p)
 {
     void* pointer = const_cast<void*>(p.trace.value);
+    if (p.of_value && pointer)
+        std::memcpy(&pointer, p.trace.value, sizeof pointer);
     switch (p.check) {
     case pointer_check::none:
         return;

@@ -5,6 +5,7 @@
 //
 //   param::in("count", count)       long, short, BYTE, an enumeration, BSTR, VARIANT: no check
 //   param::in("discard", boolean(discard))     a VARIANT_BOOL (a short to C++) traced as VT_BOOL
+//   param::in("Message", text(message))        a BSTR that must be readable (not null)
 //   param::in("**buf", buf)         SAFEARRAY** the method reads: readable
 //   param::in("*handler", handler)  an interface pointer: traced as the pointer itself
 //   param::out("*pVal", pVal)       writable for the pointee's size, then cleared
@@ -35,7 +36,8 @@ enum class pointer_check : std::uint8_t {
 struct frame_param {
     TraceParam trace;
     pointer_check check = pointer_check::none;
-    std::uint8_t size = 0;  // bytes checked behind trace.value
+    std::uint8_t size = 0;  // bytes checked
+    bool of_value = false;  // check the pointer held at trace.value, not trace.value itself
 };
 
 using frame_params = std::initializer_list<frame_param>;
@@ -52,7 +54,15 @@ struct boolean_value {
 struct boolean_slot {
     VARIANT_BOOL* pointer;
 };
+// A BSTR the method must be able to read: a null one is a bad pointer.
+struct required_text {
+    const BSTR& value;
+};
 constexpr boolean_value boolean(const VARIANT_BOOL& value) noexcept
+{
+    return {value};
+}
+constexpr required_text text(const BSTR& value) noexcept
 {
     return {value};
 }
@@ -97,6 +107,10 @@ constexpr frame_param in(const char* name, const V& value) noexcept
 constexpr frame_param in(const char* name, boolean_value v) noexcept
 {
     return {{name, VT_BOOL, false, &v.value}};
+}
+constexpr frame_param in(const char* name, required_text t) noexcept
+{
+    return {{name, VT_BSTR, false, &t.value}, pointer_check::readable, sizeof(wchar_t), true};
 }
 // The caller's pointer to an array the method reads.
 constexpr frame_param in(const char* name, SAFEARRAY** const& array) noexcept
