@@ -21,6 +21,7 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/nko-server.sh.in ${CMAKE_BINARY_DIR}/nk
 set(CMAKE_CROSSCOMPILING_EMULATOR "${MRV_WINE_RUN}")
 
 enable_testing()
+include(GoogleTest)
 
 add_test(NAME wine.start COMMAND ${CMAKE_BINARY_DIR}/wine-prefix start)
 add_test(NAME wine.stop COMMAND ${CMAKE_BINARY_DIR}/wine-prefix stop)
@@ -54,18 +55,37 @@ function(mrv_wine_cleanup name)
         FIXTURES_CLEANUP wine FIXTURES_REQUIRED "wine_prefix;nko_server" TIMEOUT 120)
 endfunction()
 
-# mrv_add_wine_test(<name> SOURCES <files...> [LIBS <targets...>] [TIMEOUT <s>])
-# A GoogleTest executable run as one CTest test under Wine.
+# mrv_add_wine_test(<name> SOURCES <files...> [LIBS <targets...>] [TIMEOUT <s>] [RUN_SERIAL])
+# A GoogleTest executable whose cases become CTest tests of their own (<name>.<Suite>.<Case>),
+# so that a failure names its case and `ctest -R` runs one. The cases are listed when ctest
+# starts (the executable runs under Wine with --gtest_list_tests), so start the prefix first:
+# scripts/test.sh does. RUN_SERIAL: cases that must not run beside any other test.
 function(mrv_add_wine_test name)
-    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "RUN_SERIAL" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} gtest gmock gtest_main)
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)
     endif()
-    add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
-    set_tests_properties(${name} PROPERTIES
-        FIXTURES_REQUIRED "wine_prefix;nko_server;wine" TIMEOUT ${ARG_TIMEOUT})
+    set(serial FALSE)
+    if(ARG_RUN_SERIAL)
+        set(serial TRUE)
+    endif()
+    gtest_discover_tests(${name}
+        TEST_PREFIX "${name}."
+        EXTRA_ARGS --gtest_color=no
+        DISCOVERY_MODE PRE_TEST
+        DISCOVERY_TIMEOUT 120
+        TEST_LIST ${name}_cases
+        PROPERTIES TIMEOUT ${ARG_TIMEOUT} RUN_SERIAL ${serial})
+    # The discovery flattens list-valued properties, so the fixtures are set by a script that
+    # runs after it, on the cases it listed.
+    set(fixtures "${CMAKE_CURRENT_BINARY_DIR}/${name}_fixtures.cmake")
+    file(WRITE ${fixtures} "if(${name}_cases)\n"
+        "  set_tests_properties(\${${name}_cases} PROPERTIES\n"
+        "      FIXTURES_REQUIRED \"wine_prefix;nko_server;wine\")\n"
+        "endif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${fixtures})
 endfunction()
 
 # "wine path": the Windows name (Z:\...) of a file in the build tree, for command lines of

@@ -47,8 +47,10 @@ mrv::unique_file inheritable_file(const std::wstring& path, DWORD access, DWORD 
 client_run run_client(const std::vector<std::wstring>& args, const std::string& input = "")
 {
     const std::wstring exe = beside_this_test(L"asrlcon.exe");
-    const std::wstring out_path = beside_this_test(L"client_test.out");
-    const std::wstring in_path = beside_this_test(L"client_test.in");
+    // Named by process: the cases may run side by side.
+    const std::wstring own = std::to_wstring(GetCurrentProcessId());
+    const std::wstring out_path = beside_this_test((L"client_test." + own + L".out").c_str());
+    const std::wstring in_path = beside_this_test((L"client_test." + own + L".in").c_str());
     {
         auto in = inheritable_file(in_path, GENERIC_WRITE, CREATE_ALWAYS);
         DWORD done = 0;
@@ -81,7 +83,10 @@ client_run run_client(const std::vector<std::wstring>& args, const std::string& 
     }
     GetExitCodeProcess(process.get(), &r.exit_code);
     out.reset();
+    in.reset();
     r.transcript = read_file(out_path);
+    DeleteFileW(out_path.c_str());
+    DeleteFileW(in_path.c_str());
     return r;
 }
 
