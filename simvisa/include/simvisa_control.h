@@ -20,7 +20,8 @@ extern "C" {
 /* ---- Call log ------------------------------------------------------------------------------
  * Every VISA call is recorded as one line "viFlush(vi=2,mask=64)": the function name and its
  * arguments in order; numbers in decimal, attribute ids, event types and statuses in hex
- * ("0x3FFF001A"), strings in double quotes, buffers and pointers as addresses, null as null. */
+ * ("0x3FFF001A"), strings in double quotes (a viSetAttribute of a string attribute shows the text
+ * its value points to), buffers and pointers as addresses, null as null. */
 
 /* Copies the log, one line per call, each ended by '\n', into buffer (terminated, cut to size)
  * and returns the size needed including the terminating NUL. buffer may be null. */
@@ -70,6 +71,46 @@ ViStatus SIMVISA_API simvisa_raise_event(ViSession vi, ViEventType type,
  * (I/O completion, service request, exception, trigger, clear and the ASRL_ events). */
 ViStatus SIMVISA_API simvisa_support_event(ViEventType type, ViBoolean supported);
 
+/* ---- Event delivery ------------------------------------------------------------------------
+ * Handlers run on the library's handler thread, one event after another, in the order the
+ * events were raised. These calls let a test decide when and where that happens. */
+
+/* VI_TRUE holds the calls of handlers: events raised meanwhile still reach queues and
+ * suspended lists at once, but wait for their handlers. VI_FALSE delivers the held events,
+ * oldest first (on the calling thread when delivery is synchronous, else on the handler
+ * thread). */
+ViStatus SIMVISA_API simvisa_hold_events(ViBoolean hold);
+/* Events handed to handlers and not delivered yet (held ones included). */
+ViUInt32 SIMVISA_API simvisa_pending_events(void);
+/* Waits until no event waits for its handlers and no handler runs, on any thread:
+ * VI_SUCCESS, VI_ERROR_TMO after timeout_ms (VI_TMO_INFINITE: no limit), or
+ * VI_ERROR_INV_SETUP when called from a handler (it would wait for itself). */
+ViStatus SIMVISA_API simvisa_wait_idle(ViUInt32 timeout_ms);
+/* VI_TRUE: an event raised inside a call (an I/O completion of viReadAsync or viWriteAsync,
+ * a service request during viWrite, simvisa_raise_event ...) reaches its handlers on the
+ * calling thread before that call returns. VI_FALSE (the default): on the handler thread. */
+ViStatus SIMVISA_API simvisa_deliver_synchronously(ViBoolean synchronous);
+
+/* ---- The line, seen from the device ---------------------------------------------------------
+ * Bytes arriving raise VI_EVENT_ASRL_CHAR (once per burst of bytes arriving together) and
+ * VI_EVENT_ASRL_TERMCHAR (once per byte equal to the session's VI_ATTR_TERMCHAR) when they
+ * reach the receive buffer, on every session of the port that enabled them. */
+
+/* The device drives one of its output lines as the port sees it: line is
+ * VI_ATTR_ASRL_CTS_STATE, _DSR_STATE, _DCD_STATE or _RI_STATE, state VI_STATE_ASSERTED or
+ * VI_STATE_UNASSERTED. A change raises VI_EVENT_ASRL_CTS, _DSR, _DCD or _RI on the sessions of
+ * the port that enabled it. VI_ERROR_NSUP_ATTR for another attribute, VI_ERROR_NSUP_ATTR_STATE
+ * for another state. */
+ViStatus SIMVISA_API simvisa_device_line(ViSession vi, ViAttr line, ViInt16 state);
+/* The device sends a break: VI_EVENT_ASRL_BREAK on the sessions of the port that enabled it. */
+ViStatus SIMVISA_API simvisa_device_break(ViSession vi);
+
+/* ---- Look-up --------------------------------------------------------------------------------
+ * The instrument sessions open in the process on a resource ("ASRL1::INSTR", "ASRL1", "COM1";
+ * null: every resource), in the order they were opened, for example the session a COM server
+ * opened. Copies up to max handles into sessions (may be null) and returns how many there are. */
+ViUInt32 SIMVISA_API simvisa_find_sessions(const char* resource, ViSession* sessions, ViUInt32 max);
+
 /* ---- Configuration --------------------------------------------------------------------------
  * Loads a configuration file (null: the default one, see docs/simvisa.md) for the ports that
  * no session has open; VI_ERROR_FILE_ACCESS / VI_ERROR_FILE_IO with simvisa_last_message
@@ -91,6 +132,13 @@ typedef ViStatus(SIMVISA_API* simvisa_device_send_fn)(ViSession, const void*, Vi
 typedef ViStatus(SIMVISA_API* simvisa_raise_event_fn)(ViSession, ViEventType,
                                                       const simvisa_event_attr*, ViUInt32);
 typedef ViStatus(SIMVISA_API* simvisa_support_event_fn)(ViEventType, ViBoolean);
+typedef ViStatus(SIMVISA_API* simvisa_hold_events_fn)(ViBoolean);
+typedef ViUInt32(SIMVISA_API* simvisa_pending_events_fn)(void);
+typedef ViStatus(SIMVISA_API* simvisa_wait_idle_fn)(ViUInt32);
+typedef ViStatus(SIMVISA_API* simvisa_deliver_synchronously_fn)(ViBoolean);
+typedef ViStatus(SIMVISA_API* simvisa_device_line_fn)(ViSession, ViAttr, ViInt16);
+typedef ViStatus(SIMVISA_API* simvisa_device_break_fn)(ViSession);
+typedef ViUInt32(SIMVISA_API* simvisa_find_sessions_fn)(const char*, ViSession*, ViUInt32);
 typedef ViStatus(SIMVISA_API* simvisa_load_config_fn)(const char*);
 typedef ViStatus(SIMVISA_API* simvisa_check_device_file_fn)(const char*, char*, ViUInt32);
 typedef ViUInt32(SIMVISA_API* simvisa_last_message_fn)(char*, ViUInt32);

@@ -1,5 +1,7 @@
 // viGetAttribute and viSetAttribute on sessions, resource managers, find lists and event
 // contexts.
+#include <windows.h>
+
 #include <cstring>
 
 #include "api_frame.h"
@@ -17,23 +19,6 @@ void put_text(void* out, const std::string& s)
     size_t n = std::min<size_t>(s.size(), 255);
     std::memcpy(out, s.data(), n);
     static_cast<char*>(out)[n] = '\0';
-}
-
-ViInt16 modem_line(const port& p, ViAttr attr)
-{
-    if (!p.device)
-        return VI_STATE_UNASSERTED;  // nothing drives the lines of an empty port
-    const device_model& d = p.device->model();
-    switch (attr) {
-    case VI_ATTR_ASRL_CTS_STATE:
-        return d.cts;
-    case VI_ATTR_ASRL_DSR_STATE:
-        return d.dsr;
-    case VI_ATTR_ASRL_DCD_STATE:
-        return d.dcd;
-    default:
-        return d.ri;
-    }
 }
 
 ViStatus get_session_attr(instr_session& s, const attr_def& def, void* out)
@@ -77,7 +62,7 @@ ViStatus get_session_attr(instr_session& s, const attr_def& def, void* out)
             else if (def.id == VI_ATTR_ASRL_AVAIL_NUM)
                 v = p.available(clock::now());
             else
-                v = modem_line(p, def.id);
+                v = p.modem_lines.at(def.id);
         }
         }
         store_value(out, def.type, v);
@@ -203,6 +188,57 @@ ViStatus set_attribute(ViObject vi, ViAttr attr, ViAttrState value)
     return VI_SUCCESS;
 }
 
+// Whether `attr` of object `vi` holds text, so that a set passes the address of the text. An
+// attribute the object does not know is taken as text when its identifier says so (VISA
+// gives the identifiers of non-numeric attributes the top bit).
+bool string_attribute(ViObject vi, ViAttr attr)
+{
+    auto obj = find_object(vi);
+    if (auto c = std::dynamic_pointer_cast<event_context>(obj)) {
+        auto it = c->data.attrs.find(attr);
+        if (it != c->data.attrs.end())
+            return it->second.is_text;
+    } else if (obj && !std::dynamic_pointer_cast<find_list>(obj)) {
+        const bool is_rm = std::dynamic_pointer_cast<rm_session>(obj) != nullptr;
+        if (const attr_def* def = find_attr(attr, is_rm ? on_rm : on_instr))
+            return def->type == attr_type::text;
+    }
+    return (attr & 0x80000000u) != 0;
+}
+
+// The text at `address`, up to its NUL or one byte past what the log shows, when that memory
+// can be read: the caller's value may be any number.
+bool readable_text(ViAttrState address, std::string& out)
+{
+    constexpr size_t limit = 257;
+    constexpr DWORD readable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                               PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    const auto* p = reinterpret_cast<const char*>(static_cast<uintptr_t>(address));
+    out.clear();
+    while (out.size() < limit) {
+        MEMORY_BASIC_INFORMATION mbi;
+        if (!VirtualQuery(p, &mbi, sizeof mbi) || mbi.State != MEM_COMMIT ||
+            !(mbi.Protect & readable) || (mbi.Protect & PAGE_GUARD))
+            return false;
+        const char* end = static_cast<const char*>(mbi.BaseAddress) + mbi.RegionSize;
+        for (; p < end && out.size() < limit; ++p) {
+            if (!*p)
+                return true;
+            out += *p;
+        }
+    }
+    return true;
+}
+
+// The value of a set as the call log shows it: the text of a string attribute, else the number.
+std::string logged_value(ViObject vi, ViAttr attr, ViAttrState value)
+{
+    std::string t;
+    if (value && string_attribute(vi, attr) && readable_text(value, t))
+        return bytes(t.data(), static_cast<uint32_t>(t.size()));
+    return num(value);
+}
+
 }  // namespace
 
 namespace simvisa {
@@ -225,7 +261,9 @@ ViStatus _VI_FUNC viGetAttribute(ViObject vi, ViAttr attrName, void* attrValue)
 ViStatus _VI_FUNC viSetAttribute(ViObject vi, ViAttr attrName, ViAttrState attrValue)
 {
     return api_call("viSetAttribute",
-                    {{"vi", num(vi)}, {"attrName", hex(attrName)}, {"attrValue", num(attrValue)}},
+                    {{"vi", num(vi)},
+                     {"attrName", hex(attrName)},
+                     {"attrValue", logged_value(vi, attrName, attrValue)}},
                     [&] { return set_attribute(vi, attrName, attrValue); });
 }
 

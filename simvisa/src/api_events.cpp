@@ -30,17 +30,9 @@ bool mechanism_bits(ViUInt16 m, ViUInt16& bits)
     return true;
 }
 
-ViStatus enable(const std::shared_ptr<instr_session>& s, ViEventType type, ViUInt16 mech,
-                ViEventFilter context)
+ViStatus enable_mechanisms(const std::shared_ptr<instr_session>& s, ViEventType type, ViUInt16 mech,
+                           direct_delivery& direct)
 {
-    if (type == VI_ALL_ENABLED_EVENTS || !event_supported(type))
-        return VI_ERROR_INV_EVENT;
-    if (!valid_enable_mechanism(mech))
-        return VI_ERROR_INV_MECH;
-    if (type == VI_EVENT_EXCEPTION && mech != VI_HNDLR)
-        return VI_ERROR_INV_MECH;
-    if (context != VI_NULL)
-        return VI_ERROR_INV_CONTEXT;
     std::lock_guard lock(s->ev_m);
     // The handler mechanism is accepted before any handler is installed (a VISA COM server
     // enables and disables a type just to have it judged); such events reach no one.
@@ -59,12 +51,29 @@ ViStatus enable(const std::shared_ptr<instr_session>& s, ViEventType type, ViUIn
         std::deque<event_data> keep;
         for (auto& ev : s->suspended) {
             if (ev.type == type)
-                dispatch_locked(s, std::move(ev));
+                dispatch_locked(s, std::move(ev), direct);
             else
                 keep.push_back(std::move(ev));
         }
         s->suspended.swap(keep);
     }
+    return result;
+}
+
+ViStatus enable(const std::shared_ptr<instr_session>& s, ViEventType type, ViUInt16 mech,
+                ViEventFilter context)
+{
+    if (type == VI_ALL_ENABLED_EVENTS || !event_supported(type))
+        return VI_ERROR_INV_EVENT;
+    if (!valid_enable_mechanism(mech))
+        return VI_ERROR_INV_MECH;
+    if (type == VI_EVENT_EXCEPTION && mech != VI_HNDLR)
+        return VI_ERROR_INV_MECH;
+    if (context != VI_NULL)
+        return VI_ERROR_INV_CONTEXT;
+    direct_delivery direct(s);
+    const ViStatus result = enable_mechanisms(s, type, mech, direct);
+    direct.deliver();
     return result;
 }
 
@@ -150,7 +159,7 @@ ViStatus wait_on(const std::shared_ptr<instr_session>& s, ViEventType in, ViUInt
             if (out_type)
                 *out_type = ev.type;
             if (out_context)
-                *out_context = open_context(s->id, std::move(ev));
+                *out_context = open_context(s->id, std::move(ev), false);
             return status;
         }
         if (s->closed)

@@ -72,4 +72,15 @@ ViStatus api_call(const char* function, std::initializer_list<log_arg> args, Bod
     }
 }
 
+// The frame of a simvisa_* control export that answers a status: any exception becomes one.
+template <class Body>
+ViStatus guarded(Body&& body)
+{
+    try {
+        return body();
+    } catch (...) {
+        return status_of_current_exception();
+    }
+}
+
 }  // namespace simvisa

@@ -108,12 +108,8 @@ ViStatus attach_session(const std::shared_ptr<instr_session>& s, ViAccessMode mo
         std::remove_if(p.sessions.begin(), p.sessions.end(),
                        [](const std::weak_ptr<instr_session>& w) { return w.expired(); }),
         p.sessions.end());
-    if (p.sessions.empty()) {
-        p.values = initial_values(on_instr, true);
-        p.rx.clear();
-        if (p.device)
-            p.device->clear();
-    }
+    if (p.sessions.empty())
+        p.reset();
     if (mode & VI_LOAD_CONFIG) {
         p.values[VI_ATTR_ASRL_BAUD] = p.configured.baud;
         p.values[VI_ATTR_ASRL_DATA_BITS] = p.configured.data_bits;

@@ -10,20 +10,6 @@
 
 using namespace simvisa;
 
-namespace {
-
-template <class Body>
-ViStatus guarded(Body&& body)
-{
-    try {
-        return body();
-    } catch (...) {
-        return status_of_current_exception();
-    }
-}
-
-}  // namespace
-
 extern "C" {
 
 ViStatus SIMVISA_API simvisa_device_send(ViSession vi, const void* data, ViUInt32 length,

@@ -1,5 +1,6 @@
 #include "events.h"
 
+#include <chrono>
 #include <set>
 
 #include "module.h"
@@ -40,11 +41,21 @@ bool serial_instr_event(ViEventType type)
     }
 }
 
-// The handler thread: one per process, started when there is work, ended when there is none.
+// The handler thread: one per process, started when there is work, ended when there is none
+// or delivery is held. `delivering` counts handler chains in progress on any thread and
+// `direct` the events that raising threads are about to deliver themselves, so that a wait
+// for idleness sees every event on its way.
 struct dispatcher {
     std::mutex m;
+    std::condition_variable idle;
     std::deque<std::pair<std::weak_ptr<instr_session>, event_data>> work;
     bool running = false;
+    bool held = false;
+    bool synchronous = false;
+    size_t delivering = 0;
+    size_t direct = 0;
+
+    bool is_idle() const { return work.empty() && delivering == 0 && direct == 0; }
 };
 
 dispatcher& handler_thread()
@@ -52,6 +63,9 @@ dispatcher& handler_thread()
     static dispatcher d;
     return d;
 }
+
+// Set while this thread runs handlers: a wait for idleness from there would wait for itself.
+thread_local bool in_handler = false;
 
 void call_handlers(const std::shared_ptr<instr_session>& s, event_data ev)
 {
@@ -68,7 +82,9 @@ void call_handlers(const std::shared_ptr<instr_session>& s, event_data ev)
     if (chain.empty())
         return;
     const ViEventType type = ev.type;
-    const ViEvent context = open_context(s->id, std::move(ev));
+    const ViEvent context = open_context(s->id, std::move(ev), true);
+    const bool outer = !in_handler;
+    in_handler = true;
     for (const auto& h : chain) {
         ViStatus status = VI_SUCCESS;
         try {
@@ -78,7 +94,19 @@ void call_handlers(const std::shared_ptr<instr_session>& s, event_data ev)
         if (status == VI_SUCCESS_NCHAIN)
             break;
     }
+    if (outer)
+        in_handler = false;
     take_object(context);
+}
+
+// One delivery counted in `delivering` (or `direct`) ends.
+void delivered(size_t dispatcher::*counter)
+{
+    auto& d = handler_thread();
+    std::lock_guard lock(d.m);
+    --(d.*counter);
+    if (d.is_idle())
+        d.idle.notify_all();
 }
 
 void run_handler_thread()
@@ -88,15 +116,32 @@ void run_handler_thread()
         std::pair<std::weak_ptr<instr_session>, event_data> item;
         {
             std::lock_guard lock(d.m);
-            if (d.work.empty()) {
+            if (d.work.empty() || d.held) {
                 d.running = false;
                 return;
             }
             item = std::move(d.work.front());
             d.work.pop_front();
+            ++d.delivering;
         }
-        if (auto s = item.first.lock())
-            call_handlers(s, std::move(item.second));
+        try {
+            if (auto s = item.first.lock())
+                call_handlers(s, std::move(item.second));
+        } catch (...) {
+        }
+        delivered(&dispatcher::delivering);
+    }
+}
+
+// Caller holds d.m.
+void start_thread_locked(dispatcher& d)
+{
+    if (d.running || d.held || d.work.empty())
+        return;
+    d.running = start_library_thread(run_handler_thread);
+    if (!d.running) {
+        d.work.clear();  // no thread can run handlers: the events are lost
+        d.idle.notify_all();
     }
 }
 
@@ -124,46 +169,152 @@ void set_event_supported(ViEventType type, bool supported)
     }
 }
 
-void dispatch_locked(const std::shared_ptr<instr_session>& s, event_data ev)
+direct_delivery::~direct_delivery()
+{
+    if (events_.empty())
+        return;
+    auto& d = handler_thread();
+    std::lock_guard lock(d.m);
+    d.direct -= events_.size();
+    if (d.is_idle())
+        d.idle.notify_all();
+}
+
+void direct_delivery::add(event_data ev)
+{
+    events_.push_back(std::move(ev));
+}
+
+void direct_delivery::deliver()
+{
+    // Taken one at a time from the front, so that what is left stays counted in `direct`.
+    while (!events_.empty()) {
+        event_data ev = std::move(events_.front());
+        events_.erase(events_.begin());
+        {
+            auto& d = handler_thread();
+            std::lock_guard lock(d.m);
+            --d.direct;
+            ++d.delivering;
+        }
+        try {
+            call_handlers(session_, std::move(ev));
+        } catch (...) {
+        }
+        delivered(&dispatcher::delivering);
+    }
+}
+
+void dispatch_locked(const std::shared_ptr<instr_session>& s, event_data ev,
+                     direct_delivery& direct)
 {
     auto& d = handler_thread();
     std::lock_guard lock(d.m);
-    d.work.emplace_back(s, std::move(ev));
-    if (!d.running) {
-        d.running = start_library_thread(run_handler_thread);
-        if (!d.running)
-            d.work.clear();  // no thread can run handlers: the events are lost
+    if (d.synchronous && !d.held) {
+        ++d.direct;
+        direct.add(std::move(ev));
+        return;
     }
+    d.work.emplace_back(s, std::move(ev));
+    start_thread_locked(d);
+}
+
+void hold_events(bool hold)
+{
+    auto& d = handler_thread();
+    std::deque<std::pair<std::weak_ptr<instr_session>, event_data>> here;
+    {
+        std::lock_guard lock(d.m);
+        d.held = hold;
+        if (hold)
+            return;
+        if (!d.synchronous) {
+            start_thread_locked(d);
+            return;
+        }
+        here.swap(d.work);
+        d.delivering += here.size();
+    }
+    // Synchronous delivery: the held events reach their handlers on this thread.
+    for (auto& [w, ev] : here) {
+        try {
+            if (auto s = w.lock())
+                call_handlers(s, std::move(ev));
+        } catch (...) {
+        }
+        delivered(&dispatcher::delivering);
+    }
+}
+
+size_t pending_events()
+{
+    auto& d = handler_thread();
+    std::lock_guard lock(d.m);
+    return d.work.size() + d.direct;
+}
+
+ViStatus wait_until_idle(ViUInt32 timeout_ms)
+{
+    if (in_handler)
+        return VI_ERROR_INV_SETUP;
+    auto& d = handler_thread();
+    std::unique_lock lock(d.m);
+    auto idle = [&] { return d.is_idle(); };
+    if (timeout_ms == VI_TMO_INFINITE) {
+        d.idle.wait(lock, idle);
+        return VI_SUCCESS;
+    }
+    return d.idle.wait_for(lock, std::chrono::milliseconds(timeout_ms), idle) ? VI_SUCCESS
+                                                                              : VI_ERROR_TMO;
+}
+
+void deliver_synchronously(bool synchronous)
+{
+    auto& d = handler_thread();
+    std::lock_guard lock(d.m);
+    d.synchronous = synchronous;
+}
+
+bool event_enabled(instr_session& s, ViEventType type)
+{
+    std::lock_guard lock(s.ev_m);
+    auto it = s.mechanisms.find(type);
+    return it != s.mechanisms.end() && it->second != 0 && !s.closed;
 }
 
 ViStatus post_event(const std::shared_ptr<instr_session>& s, event_data ev)
 {
     if (!ev.attrs.count(VI_ATTR_EVENT_TYPE))
         set_number(ev, VI_ATTR_EVENT_TYPE, 4, ev.type);
-    std::lock_guard lock(s->ev_m);
-    auto it = s->mechanisms.find(ev.type);
-    if (s->closed || it == s->mechanisms.end() || it->second == 0)
-        return VI_ERROR_NENABLED;
-    const ViUInt16 mech = it->second;
-    if (mech & VI_QUEUE) {
-        if (s->queue.size() < s->max_queue) {
-            s->queue.push_back(ev);
-            s->ev_cv.notify_all();
-        } else {
-            s->overflowed = true;
+    direct_delivery direct(s);
+    {
+        std::lock_guard lock(s->ev_m);
+        auto it = s->mechanisms.find(ev.type);
+        if (s->closed || it == s->mechanisms.end() || it->second == 0)
+            return VI_ERROR_NENABLED;
+        const ViUInt16 mech = it->second;
+        if (mech & VI_QUEUE) {
+            if (s->queue.size() < s->max_queue) {
+                s->queue.push_back(ev);
+                s->ev_cv.notify_all();
+            } else {
+                s->overflowed = true;
+            }
         }
+        if (mech & VI_SUSPEND_HNDLR)
+            s->suspended.push_back(ev);
+        if (mech & VI_HNDLR)
+            dispatch_locked(s, std::move(ev), direct);
     }
-    if (mech & VI_SUSPEND_HNDLR)
-        s->suspended.push_back(ev);
-    if (mech & VI_HNDLR)
-        dispatch_locked(s, std::move(ev));
+    direct.deliver();
     return VI_SUCCESS;
 }
 
-ViEvent open_context(ViSession vi, event_data ev)
+ViEvent open_context(ViSession vi, event_data ev, bool for_handler)
 {
     auto c = std::make_shared<event_context>();
     c->session = vi;
+    c->for_handler = for_handler;
     c->data = std::move(ev);
     return add_object(c);
 }

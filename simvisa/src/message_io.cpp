@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "line_events.h"
 #include "port.h"
 
 namespace simvisa {
@@ -175,10 +176,16 @@ ViStatus write_message(const std::shared_ptr<instr_session>& s, const unsigned c
     if (send_end && end_out == VI_ASRL_END_TERMCHAR)
         bytes += static_cast<char>(termchar);
     const auto now = clock::now();
-    p.transmit(bytes, now);
+    bool service_request = p.transmit(bytes, now);
     if (send_end && end_out == VI_ASRL_END_BREAK)
-        p.line_break(false, now);
+        service_request = p.line_break(false, now) || service_request;
     ret = count;
+    if (service_request) {
+        // Raised with the port unlocked: a handler called on this thread may use the port.
+        const auto listeners = p.sessions;
+        lock.unlock();
+        raise_on_sessions(listeners, VI_EVENT_SERVICE_REQ);
+    }
     return VI_SUCCESS;
 }
 

@@ -1,5 +1,6 @@
 #include "objects.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 namespace simvisa {
@@ -58,15 +59,28 @@ size_t object_count()
     return t.objects.size();
 }
 
-std::vector<ViObject> contexts_of(ViSession session)
+std::vector<ViObject> find_objects(bool (*keep)(const object&, const void*), const void* arg)
 {
     auto& t = table();
-    std::lock_guard lock(t.m);
     std::vector<ViObject> out;
-    for (const auto& [id, obj] : t.objects)
-        if (auto* c = dynamic_cast<event_context*>(obj.get()); c && c->session == session)
-            out.push_back(id);
+    {
+        std::lock_guard lock(t.m);
+        for (const auto& [id, obj] : t.objects)
+            if (keep(*obj, arg))
+                out.push_back(id);
+    }
+    std::sort(out.begin(), out.end());  // handles grow with every open
     return out;
+}
+
+std::vector<ViObject> contexts_of(ViSession session)
+{
+    return find_objects(
+        [](const object& obj, const void* arg) {
+            auto* c = dynamic_cast<const event_context*>(&obj);
+            return c && !c->for_handler && c->session == *static_cast<const ViSession*>(arg);
+        },
+        &session);
 }
 
 }  // namespace simvisa

@@ -52,6 +52,7 @@ struct find_list : object {
 
 struct event_context : object {
     ViSession session = 0;
+    bool for_handler = false;  // closed by the library when the handlers return
     event_data data;
 };
 
@@ -111,7 +112,11 @@ std::shared_ptr<T> find(ViObject id)
 
 size_t object_count();
 
-// Event contexts that belong to a session (closed with it).
+// The objects of one kind that `keep` accepts, in the order they were opened.
+std::vector<ViObject> find_objects(bool (*keep)(const object&, const void*), const void* arg);
+
+// The event contexts that a close of the session closes: those it handed out by
+// viWaitOnEvent. A handler's context stays readable until the handler returns.
 std::vector<ViObject> contexts_of(ViSession session);
 
 }  // namespace simvisa

@@ -4,7 +4,7 @@
 
 #include "config.h"
 #include "control.h"
-#include "events.h"
+#include "line_events.h"
 
 namespace simvisa {
 namespace {
@@ -72,29 +72,29 @@ ViUInt32 port::available(clock::time_point now) const
     return n;
 }
 
-void port::transmit(std::string_view bytes, clock::time_point now)
+bool port::transmit(std::string_view bytes, clock::time_point now)
 {
     if (!device)
-        return;
+        return false;
     const bool matched = host_line() == device->model().line;
-    schedule(device->receive(matched ? std::string(bytes) : garble(bytes)), now);
+    return schedule(device->receive(matched ? std::string(bytes) : garble(bytes)), now);
 }
 
-void port::line_break(bool device_clear, clock::time_point now)
+bool port::line_break(bool device_clear, clock::time_point now)
 {
     if (!device)
-        return;
+        return false;
     if (device_clear) {
         device->clear();
         rx.erase(std::remove_if(rx.begin(), rx.end(), [&](const rx_byte& b) { return b.at > now; }),
                  rx.end());
         cv.notify_all();
-        return;
+        return false;
     }
-    schedule(device->end_of_message(), now);
+    return schedule(device->end_of_message(), now);
 }
 
-void port::schedule(const std::vector<instrument::reply>& replies, clock::time_point now)
+bool port::schedule(const std::vector<instrument::reply>& replies, clock::time_point now)
 {
     const bool matched = host_line() == device->model().line;
     for (const auto& r : replies) {
@@ -104,30 +104,40 @@ void port::schedule(const std::vector<instrument::reply>& replies, clock::time_p
             at = std::max(at, rx.back().at);
         arrive(matched ? r.bytes : garble(r.bytes), at);
     }
-    if (device->take_service_request())
-        raise_service_request();
+    return device->take_service_request();
 }
 
 void port::arrive(std::string_view bytes, clock::time_point at)
 {
     for (char c : bytes)
         rx.push_back({at, static_cast<unsigned char>(c)});
+    note_arrival(*this, bytes, at);
     cv.notify_all();
+}
+
+void port::reset()
+{
+    values = initial_values(on_instr, true);
+    rx.clear();
+    // Nothing drives the lines of a port without a device.
+    modem_lines = {{VI_ATTR_ASRL_CTS_STATE, VI_STATE_UNASSERTED},
+                   {VI_ATTR_ASRL_DSR_STATE, VI_STATE_UNASSERTED},
+                   {VI_ATTR_ASRL_DCD_STATE, VI_STATE_UNASSERTED},
+                   {VI_ATTR_ASRL_RI_STATE, VI_STATE_UNASSERTED}};
+    if (!device)
+        return;
+    device->clear();
+    const device_model& d = device->model();
+    modem_lines = {{VI_ATTR_ASRL_CTS_STATE, d.cts},
+                   {VI_ATTR_ASRL_DSR_STATE, d.dsr},
+                   {VI_ATTR_ASRL_DCD_STATE, d.dcd},
+                   {VI_ATTR_ASRL_RI_STATE, d.ri}};
 }
 
 void port::discard_received(clock::time_point now)
 {
     while (!rx.empty() && rx.front().at <= now)
         rx.pop_front();
-}
-
-void port::raise_service_request()
-{
-    for (auto& w : sessions) {
-        if (auto s = w.lock()) {
-            post_event(s, make_event(VI_EVENT_SERVICE_REQ));
-        }
-    }
 }
 
 // ---- The table of ports -------------------------------------------------------------------

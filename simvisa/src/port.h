@@ -42,6 +42,8 @@ public:
         unsigned char b;
     };
     std::deque<rx_byte> rx;
+    // The device's output lines as the port sees them (VI_ATTR_ASRL_CTS_STATE ... _RI_STATE).
+    std::map<ViAttr, ViInt16> modem_lines;
     ViSession exclusive_owner = 0;
     unsigned exclusive_count = 0;
     std::map<ViSession, unsigned> shared;  // holders of the shared lock and their nesting
@@ -55,18 +57,21 @@ public:
     ViAccessMode lock_state() const;
     line_settings host_line() const;
     ViUInt32 available(clock::time_point now) const;
-    // Bytes from the host onto the line; the device answers them in its own time.
-    void transmit(std::string_view bytes, clock::time_point now);
+    // Bytes from the host onto the line; the device answers them in its own time. True when
+    // the device now requests service: the caller raises the event once it has released m.
+    bool transmit(std::string_view bytes, clock::time_point now);
     // A break: after data it ends the device's message; on an idle line (device clear) it
-    // drops the device's partial message and the replies still on their way.
-    void line_break(bool device_clear, clock::time_point now);
+    // drops the device's partial message and the replies still on their way. True as transmit.
+    bool line_break(bool device_clear, clock::time_point now);
     // Bytes that reach the port's receive buffer at `at`, as they are.
     void arrive(std::string_view bytes, clock::time_point at);
     void discard_received(clock::time_point now);
+    // The port as the first session of it finds it: initial attributes, nothing received,
+    // the modem lines as the device drives them.
+    void reset();
 
 private:
-    void schedule(const std::vector<instrument::reply>& replies, clock::time_point now);
-    void raise_service_request();
+    bool schedule(const std::vector<instrument::reply>& replies, clock::time_point now);
 };
 
 // The ports of the configuration, loaded at first use.
