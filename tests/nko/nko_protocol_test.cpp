@@ -2,6 +2,8 @@
 // pipe servers of the test itself.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "nko_channel.h"
 #include "nko_protocol.h"
 #include "nko_test_pipe.h"
@@ -139,5 +141,39 @@ TEST_F(Channel, ReplyLongerThanTheBufferIsCutAndParsed)
     scripted_server server(nko_test::unique_pipe_name("long"), {"99," + std::string(5000, '1')});
     channel c(server.name(), capture, 10);
     EXPECT_EQ(99u, c.communicate("<Req/>"));
+    EXPECT_TRUE(g_reports.empty());
+}
+
+// A server that takes the connection and the request but never answers, or announces more than
+// it sends: the exchange gives up at its deadline and counts as a failed one.
+TEST_F(Channel, StalledOrShortAnsweringServerFailsTheExchangeAtItsDeadline)
+{
+    const std::string name = nko_test::unique_pipe_name("stall");
+    mrv::unique_file server(CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX,
+                                             PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE, 2, 4096,
+                                             4096, 0, nullptr));
+    ASSERT_TRUE(server);
+    channel c(name, capture, 10, 1, 300);
+    std::thread client([&] { EXPECT_EQ(0u, c.communicate("<Req/>")); });
+    ASSERT_TRUE(ConnectNamedPipe(server.get(), nullptr) || GetLastError() == ERROR_PIPE_CONNECTED);
+    const DWORD start = GetTickCount();
+    client.join();  // bounded by the exchange's deadline, not by this server
+    EXPECT_LT(GetTickCount() - start, 3000u);
+    ASSERT_EQ(2u, g_reports.size());
+    EXPECT_EQ("NkoServerCommunicate: ReadFile failed.  lastError=1460", g_reports[0]);
+
+    // Announces 100 bytes, sends 3.
+    DisconnectNamedPipe(server.get());
+    g_reports.clear();
+    std::thread short_client([&] { EXPECT_EQ(12u, c.communicate("<Req/>")); });
+    ASSERT_TRUE(ConnectNamedPipe(server.get(), nullptr) || GetLastError() == ERROR_PIPE_CONNECTED);
+    char request[64];
+    DWORD n = 0;
+    ReadFile(server.get(), request, sizeof request, &n, nullptr);
+    ReadFile(server.get(), request, sizeof request, &n, nullptr);
+    const DWORD announced = 100;
+    WriteFile(server.get(), &announced, sizeof announced, &n, nullptr);
+    WriteFile(server.get(), "12", 3, &n, nullptr);
+    short_client.join();
     EXPECT_TRUE(g_reports.empty());
 }

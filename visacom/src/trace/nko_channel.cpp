@@ -27,18 +27,38 @@ void report_to_nko_event_source(const std::string& text)
     trace::report_to_event_log(kNkoEventSource, text);
 }
 
-bool write_all(HANDLE pipe, const void* data, DWORD size)
+// One read or write on the overlapped pipe, given up when the deadline passes: a server that
+// stalls (connected, never answering) must not keep the caller waiting. A cancelled transfer
+// fails with ERROR_TIMEOUT. ERROR_MORE_DATA (a message longer than the buffer) counts as done.
+bool transfer(HANDLE pipe, HANDLE done, bool write, void* data, DWORD size, DWORD* moved,
+              ULONGLONG deadline)
 {
-    DWORD written = 0;
-    return WriteFile(pipe, data, size, &written, nullptr) && written == size;
+    OVERLAPPED io{};
+    io.hEvent = done;
+    *moved = 0;
+    const BOOL started = write ? WriteFile(pipe, data, size, nullptr, &io)
+                               : ReadFile(pipe, data, size, nullptr, &io);
+    if (!started && GetLastError() != ERROR_IO_PENDING && GetLastError() != ERROR_MORE_DATA)
+        return false;
+    const ULONGLONG now = GetTickCount64();
+    const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+    if (WaitForSingleObject(done, left) != WAIT_OBJECT_0) {
+        CancelIo(pipe);
+        GetOverlappedResult(pipe, &io, moved, TRUE);
+        SetLastError(ERROR_TIMEOUT);
+        return false;
+    }
+    if (GetOverlappedResult(pipe, &io, moved, FALSE))
+        return true;
+    return GetLastError() == ERROR_MORE_DATA;
 }
 
 }  // namespace
 
 channel::channel(std::string pipe_name, report_sink report, DWORD first_contact_pause_ms,
-                 int first_contact_attempts)
+                 int first_contact_attempts, DWORD exchange_limit_ms)
     : pipe_name_(std::move(pipe_name)), report_(report), pause_ms_(first_contact_pause_ms),
-      attempts_(first_contact_attempts)
+      attempts_(first_contact_attempts), exchange_limit_ms_(exchange_limit_ms)
 {}
 
 void channel::report(const std::string& text) const noexcept
@@ -57,7 +77,7 @@ channel::outcome channel::exchange(const std::string& request, bool quiet) noexc
     unique_file pipe;
     for (;;) {
         pipe.reset(CreateFileA(pipe_name_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                               OPEN_EXISTING, 0, nullptr));
+                               OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
         if (pipe)
             break;
         const DWORD error = GetLastError();
@@ -80,20 +100,32 @@ channel::outcome channel::exchange(const std::string& request, bool quiet) noexc
                       static_cast<int>(GetLastError())));
         return {};
     }
-    const DWORD count = static_cast<DWORD>(request.size() + 1);
-    if (!write_all(pipe.get(), &count, sizeof count)) {
+    const unique_handle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!done) {
         report(format("NkoServerCommunicate: WriteFile(count) failed.  lastError=%d",
                       static_cast<int>(GetLastError())));
         return {};
     }
-    if (!write_all(pipe.get(), request.c_str(), count)) {
+    // The whole exchange, from the first byte sent to the last one read, has one deadline.
+    const ULONGLONG deadline = GetTickCount64() + exchange_limit_ms_;
+    DWORD count = static_cast<DWORD>(request.size() + 1);
+    DWORD moved = 0;
+    if (!transfer(pipe.get(), done.get(), true, &count, sizeof count, &moved, deadline) ||
+        moved != sizeof count) {
+        report(format("NkoServerCommunicate: WriteFile(count) failed.  lastError=%d",
+                      static_cast<int>(GetLastError())));
+        return {};
+    }
+    if (!transfer(pipe.get(), done.get(), true, const_cast<char*>(request.c_str()), count, &moved,
+                  deadline) ||
+        moved != count) {
         report(format("NkoServerCommunicate: WriteFile(message) failed.  lastError=%d",
                       static_cast<int>(GetLastError())));
         return {};
     }
-    DWORD announced = 0, got = 0;
-    if (!ReadFile(pipe.get(), &announced, sizeof announced, &got, nullptr) ||
-        got != sizeof announced) {
+    DWORD announced = 0;
+    if (!transfer(pipe.get(), done.get(), false, &announced, sizeof announced, &moved, deadline) ||
+        moved != sizeof announced) {
         report(format("NkoServerCommunicate: ReadFile failed.  lastError=%d",
                       static_cast<int>(GetLastError())));
         return {};
@@ -103,11 +135,10 @@ channel::outcome channel::exchange(const std::string& request, bool quiet) noexc
     DWORD stored = 0;
     while (stored < announced && stored < kReplyBuffer - 1) {
         DWORD n = 0;
-        const BOOL ok = ReadFile(pipe.get(), text + stored, kReplyBuffer - 1 - stored, &n, nullptr);
+        const bool ok = transfer(pipe.get(), done.get(), false, text + stored,
+                                 kReplyBuffer - 1 - stored, &n, deadline);
         stored += n;
-        if (!ok && GetLastError() != ERROR_MORE_DATA)
-            break;
-        if (ok && n == 0)
+        if (!ok || n == 0)
             break;
     }
     pipe.reset();

@@ -17,8 +17,10 @@ using report_sink = void (*)(const std::string& text);
 
 class channel {
 public:
+    // exchange_limit_ms bounds one exchange once the pipe is open: a server that takes a
+    // connection and then stalls makes it fail like a broken one.
     channel(std::string pipe_name, report_sink report, DWORD first_contact_pause_ms = 1000,
-            int first_contact_attempts = 10);
+            int first_contact_attempts = 10, DWORD exchange_limit_ms = 5000);
 
     // One request through the retries: during first contact (the channel's first request, on
     // whatever thread) up to the set number of attempts while the server does not answer, one
@@ -41,6 +43,7 @@ private:
     report_sink report_;
     DWORD pause_ms_;
     int attempts_;
+    DWORD exchange_limit_ms_;
     std::atomic<bool> first_contact_{true};
 };
 
