@@ -13,6 +13,19 @@
 
 namespace mrv {
 
+// The element count of a one-dimensional array; -1 when the array has another shape, no bounds
+// (a null array) or a descriptor the process cannot read (a caller's stray pointer).
+inline long long vector_length(SAFEARRAY* array) noexcept
+{
+    if (array && ::IsBadReadPtr(array, sizeof *array))
+        return -1;
+    LONG lower = 0, upper = 0;
+    if (::SafeArrayGetDim(array) != 1 || FAILED(::SafeArrayGetLBound(array, 1, &lower)) ||
+        FAILED(::SafeArrayGetUBound(array, 1, &upper)))
+        return -1;
+    return static_cast<long long>(upper) - lower + 1;
+}
+
 // A new one-dimensional VT_UI1 array [0, count); failure: message 2004 with E_OUTOFMEMORY.
 inline safearray new_byte_array(ULONG count)
 {

@@ -47,17 +47,6 @@ constexpr interface_frame kWriteStringFrame =
     kMessageFrame.with({report_loc_com(), convert_win32(IID_IMessage, kHelpWriteString),
                         pointer_error(), internal_error(IID_IMessage)});
 
-// The element count of a one-dimensional array; -1 when the array has another shape or no
-// bounds (a null array).
-long long vector_length(SAFEARRAY* array) noexcept
-{
-    LONG lower = 0, upper = 0;
-    if (::SafeArrayGetDim(array) != 1 || FAILED(::SafeArrayGetLBound(array, 1, &lower)) ||
-        FAILED(::SafeArrayGetUBound(array, 1, &upper)))
-        return -1;
-    return static_cast<long long>(upper) - lower + 1;
-}
-
 }  // namespace
 
 HRESULT CRS232Svr::IMessage_Read(long count, SAFEARRAY** buf)
