@@ -7,6 +7,7 @@ packages=(
     libwine-dev                                  # the IDL files widl imports
     wine wine64                                  # the Windows platform for running and testing
     googletest nlohmann-json3-dev
+    wixl                                         # builds the Windows Installer package
     clang-format                                 # the format check of CI
 )
 missing=()

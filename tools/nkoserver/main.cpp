@@ -4,6 +4,8 @@
 //   nkoserver.exe --stop          ask the running server to stop
 //   nkoserver.exe --wait-ready MS wait up to MS milliseconds until the pipe accepts clients;
 //                                 exit code 0 when it does
+//   nkoserver.exe --service       run as the Windows service "MrvNkoServer" (the installer
+//                                 registers it so; the service manager starts it)
 #include <windows.h>
 
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include "console_log.h"
 #include "nko_client.h"
 #include "pipe_server.h"
+#include "service_main.h"
 #include "unique_any.h"
 
 namespace {
@@ -29,7 +32,9 @@ BOOL WINAPI on_console_event(DWORD)
     return TRUE;
 }
 
-int run_server()
+// Serves until the stop event is set; `started` is told once the stop event exists (the service
+// reports itself running then, and stops through the same event).
+int run_server(void (*started)(HANDLE stop) = nullptr)
 {
     const std::string stop_name = nko_global_name(kStopEventBase);
     mrv::unique_handle stop(CreateEventA(NkoSecurityAttributes(), TRUE, FALSE, stop_name.c_str()));
@@ -43,6 +48,8 @@ int run_server()
         return 1;
     }
     g_stop = stop.get();
+    if (started)
+        started(stop.get());
     SetConsoleCtrlHandler(on_console_event, TRUE);
     nkoserver::object_table objects;
     const bool served = nkoserver::serve(kNkoPipeName, stop.get(), objects);
@@ -85,8 +92,11 @@ int main(int argc, char** argv)
         return run_server();
     if (argc == 2 && std::strcmp(argv[1], "--stop") == 0)
         return request_stop();
+    if (argc == 2 && std::strcmp(argv[1], "--service") == 0)
+        return nkoserver::run_as_service(
+            [](void (*started)(HANDLE)) { return run_server(started); });
     if (argc == 3 && std::strcmp(argv[1], "--wait-ready") == 0)
         return wait_ready(std::strtoul(argv[2], nullptr, 10));
-    std::printf("usage: nkoserver.exe [--stop | --wait-ready MILLISECONDS]\n");
+    std::printf("usage: nkoserver.exe [--stop | --wait-ready MILLISECONDS | --service]\n");
     return 2;
 }
