@@ -21,8 +21,8 @@
 
 #include "com/com_error.h"
 #include "com/com_ptr.h"
-#include "trace/trace_message.h"
 #include "com/unique_any.h"
+#include "trace/trace_message.h"
 
 namespace {
 

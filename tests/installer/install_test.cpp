@@ -170,7 +170,7 @@ TEST(Package, LowerVersionUpgradesToThisOneLeavingOneRegistration)
 
 TEST(Package, SameVersionAgainWithSimulationKeepsOneRegistration)
 {
-    ASSERT_EQ(0u, msiexec(L"/i \"" MRV_CURRENT_MSI L"\" /qn ADDLOCAL=Simulation"));
+    ASSERT_EQ(0u, msiexec(L"/i \"" MRV_CURRENT_MSI L"\" /qn ADDLOCAL=ALL"));
     EXPECT_EQ(related_products(), std::vector<std::wstring>{MRV_CURRENT_PRODUCT});
     EXPECT_EQ(package_keys(), g_installed.keys_after_upgrade);
     const std::wstring folder = install_folder() + L"\\Simulation";
