@@ -9,6 +9,7 @@ packages=(
     googletest nlohmann-json3-dev
     wixl                                         # builds the Windows Installer package
     clang-format                                 # the format check of CI
+    socat python3-serial                         # a serial line and its instrument for real-port tests
 )
 missing=()
 for p in "${packages[@]}"; do

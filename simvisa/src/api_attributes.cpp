@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <optional>
 
 #include "api_frame.h"
 #include "port.h"
@@ -39,9 +40,7 @@ ViStatus get_session_attr(instr_session& s, const attr_def& def, void* out)
                 break;
             default: {
                 std::lock_guard lock(p.m);
-                v = "Simulated serial port " + std::to_string(p.board);
-                if (p.device)
-                    v += " (" + p.device->model().name + ")";
+                v = p.end->description(p);
             }
             }
             put_text(out, v);
@@ -62,7 +61,7 @@ ViStatus get_session_attr(instr_session& s, const attr_def& def, void* out)
             else if (def.id == VI_ATTR_ASRL_AVAIL_NUM)
                 v = p.available(clock::now());
             else
-                v = p.modem_lines.at(def.id);
+                v = p.end->modem_line(p, def.id);
         }
         }
         store_value(out, def.type, v);
@@ -88,14 +87,28 @@ ViStatus set_session_attr(instr_session& s, const attr_def& def, int64_t v)
             return VI_ERROR_ATTR_READONLY;
         s.max_queue = static_cast<ViUInt32>(v);
     }
-    if (def.global) {
+    // The flow-control characters belong to the session, but a port's line has one pair: the
+    // last set wins there.
+    const bool line_char = def.id == VI_ATTR_ASRL_XON_CHAR || def.id == VI_ATTR_ASRL_XOFF_CHAR;
+    if (def.global || line_char) {
         port& p = *s.port;
         std::lock_guard lock(p.m);
-        if (!p.accessible_by(s.id))
+        if (def.global && !p.accessible_by(s.id))
             return VI_ERROR_RSRC_LOCKED;
+        auto it = p.values.find(def.id);
+        const std::optional<int64_t> old =
+            it == p.values.end() ? std::nullopt : std::optional<int64_t>(it->second);
         p.values[def.id] = v;
+        if (ViStatus st = p.end->apply(p); st < 0) {
+            if (old)
+                p.values[def.id] = *old;
+            else
+                p.values.erase(def.id);
+            return st;
+        }
         p.cv.notify_all();
-        return VI_SUCCESS;
+        if (def.global)
+            return VI_SUCCESS;
     }
     std::lock_guard lock(s.m);
     s.values[def.id] = v;

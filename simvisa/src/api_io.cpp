@@ -124,13 +124,13 @@ ViStatus clear(const std::shared_ptr<instr_session>& s)
     // Normal protocol: drop what is buffered both ways and send a break, which the device
     // takes as a device clear.
     port& p = *s->port;
-    std::lock_guard lock(p.m);
+    std::unique_lock lock(p.m);
     if (!p.accessible_by(s->id))
         return VI_ERROR_RSRC_LOCKED;
-    const auto now = clock::now();
-    p.line_break(true, now);
-    p.discard_received(now);
-    return VI_SUCCESS;
+    bool service_request = false;
+    const ViStatus st = p.end->send_break(p, lock, true, service_request);
+    p.discard_received(clock::now());
+    return st;
 }
 
 ViStatus assert_trigger(const std::shared_ptr<instr_session>& s, ViUInt16 protocol)

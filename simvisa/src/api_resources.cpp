@@ -48,6 +48,7 @@ void close_session(const std::shared_ptr<instr_session>& s)
         s->ev_cv.notify_all();
     }
     release_all_locks(*s);
+    bool last;
     {
         std::lock_guard lock(s->port->m);
         auto& list = s->port->sessions;
@@ -57,7 +58,10 @@ void close_session(const std::shared_ptr<instr_session>& s)
                                       return !o || o == s;
                                   }),
                    list.end());
+        last = list.empty();
     }
+    if (last)
+        s->port->end->disconnect(*s->port);
     for (ViObject ctx : contexts_of(s->id))
         take_object(ctx);
 }
@@ -98,23 +102,26 @@ ViStatus attach_session(const std::shared_ptr<instr_session>& s, ViAccessMode mo
 {
     port& p = *s->port;
     std::lock_guard lock(p.m);
-    try {
-        p.attach_device();
-    } catch (const device_file_error& e) {
-        report_message(e.what());
-        return e.status;
-    }
     p.sessions.erase(
         std::remove_if(p.sessions.begin(), p.sessions.end(),
                        [](const std::weak_ptr<instr_session>& w) { return w.expired(); }),
         p.sessions.end());
-    if (p.sessions.empty())
-        p.reset();
+    if (p.sessions.empty()) {
+        try {
+            if (ViStatus st = p.reset(); st < 0)
+                return st;
+        } catch (const device_file_error& e) {
+            report_message(e.what());
+            return e.status;
+        }
+    }
     if (mode & VI_LOAD_CONFIG) {
         p.values[VI_ATTR_ASRL_BAUD] = p.configured.baud;
         p.values[VI_ATTR_ASRL_DATA_BITS] = p.configured.data_bits;
         p.values[VI_ATTR_ASRL_PARITY] = p.configured.parity;
         p.values[VI_ATTR_ASRL_STOP_BITS] = p.configured.stop_bits;
+        if (ViStatus st = p.end->apply(p); st < 0)
+            return st;
     }
     p.sessions.push_back(s);
     return VI_SUCCESS;
@@ -145,10 +152,8 @@ ViStatus open_session(ViSession rm, ViConstRsrc name, ViAccessMode mode, ViUInt3
     std::string file;
     if (simulated_open(file))
         s->port = simulation_port(rn.board, simulation_file_path(file));
-    else
-        s->port = configured_port(rn.board);
-    if (!s->port)
-        return VI_ERROR_RSRC_NFOUND;
+    else if (!(s->port = configured_port(rn.board)))
+        s->port = machine_port(rn.board);
     if (ViStatus st = attach_session(s, mode); st < 0)
         return st;
 

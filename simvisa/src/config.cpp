@@ -78,11 +78,15 @@ ViStatus read_configuration(const std::string& path, std::vector<port_config>& o
                     continue;
                 if (key == "device")
                     c.device_file = resolve_path(value.as_string("device"), base);
+                else if (key == "com")
+                    c.com = value.as_string("com");
                 else if (key == "line")
                     read_line_settings(value, c.line);
                 else
                     throw json_error(value.line, "unknown member \"" + key + "\" in a port");
             }
+            if (!c.com.empty() && !c.device_file.empty())
+                throw json_error(item.line, "a port has a \"device\" or a \"com\", not both");
             out.push_back(std::move(c));
         }
     } catch (const json_error& e) {

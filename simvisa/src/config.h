@@ -12,6 +12,7 @@ namespace simvisa {
 struct port_config {
     ViUInt16 board = 0;
     std::string device_file;  // absolute, or empty when nothing is connected
+    std::string com;          // a serial port of the machine ("COM5") in place of a device
     line_settings line;       // applied by viOpen with VI_LOAD_CONFIG
 };
 

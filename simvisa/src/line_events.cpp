@@ -13,9 +13,11 @@
 namespace simvisa {
 namespace {
 
+// Bytes that arrive (type 0), or an event of `type` raised from the timer thread.
 struct arrival {
     std::vector<std::weak_ptr<instr_session>> sessions;
     std::string bytes;
+    ViEventType type = 0;
 };
 
 // Arrivals waiting for their time, and the thread that raises their events: started when
@@ -35,6 +37,10 @@ arrival_timer& timer()
 
 void raise_arrival(const arrival& a)
 {
+    if (a.type) {
+        raise_on_sessions(a.sessions, a.type);
+        return;
+    }
     for (const auto& w : a.sessions) {
         auto s = w.lock();
         if (!s)
@@ -71,6 +77,19 @@ void run_timer()
     }
 }
 
+void schedule(clock::time_point at, arrival a)
+{
+    auto& t = timer();
+    std::lock_guard lock(t.m);
+    t.due.emplace(at, std::move(a));
+    t.changed.notify_all();
+    if (!t.running) {
+        t.running = start_library_thread(run_timer);
+        if (!t.running)
+            t.due.clear();
+    }
+}
+
 }  // namespace
 
 void note_arrival(const port& p, std::string_view bytes, clock::time_point at)
@@ -87,15 +106,15 @@ void note_arrival(const port& p, std::string_view bytes, clock::time_point at)
     if (a.sessions.empty())
         return;  // nobody listens: the bytes raise nothing
     a.bytes.assign(bytes);
-    auto& t = timer();
-    std::lock_guard lock(t.m);
-    t.due.emplace(at, std::move(a));
-    t.changed.notify_all();
-    if (!t.running) {
-        t.running = start_library_thread(run_timer);
-        if (!t.running)
-            t.due.clear();
-    }
+    schedule(at, std::move(a));
+}
+
+void raise_from_timer(std::vector<std::weak_ptr<instr_session>> sessions, ViEventType type)
+{
+    arrival a;
+    a.sessions = std::move(sessions);
+    a.type = type;
+    schedule(clock::now(), std::move(a));
 }
 
 void raise_on_sessions(const std::vector<std::weak_ptr<instr_session>>& sessions, ViEventType type)

@@ -98,6 +98,8 @@ ViStatus read_message(const std::shared_ptr<instr_session>& s, ViPBuf buf, ViUIn
         }
         if ((cancel && *cancel) || s->closed)
             return VI_ERROR_ABORT;
+        if (p.line_lost)
+            return VI_ERROR_IO;  // nothing more will come
         if (now >= deadline)
             return VI_ERROR_TMO;
         clock::time_point wake = deadline;
@@ -175,10 +177,15 @@ ViStatus write_message(const std::shared_ptr<instr_session>& s, const unsigned c
     }
     if (send_end && end_out == VI_ASRL_END_TERMCHAR)
         bytes += static_cast<char>(termchar);
-    const auto now = clock::now();
-    bool service_request = p.transmit(bytes, now);
-    if (send_end && end_out == VI_ASRL_END_BREAK)
-        service_request = p.line_break(false, now) || service_request;
+    bool service_request = false;
+    ViStatus st = p.end->transmit(p, lock, bytes, timeout, service_request);
+    if (st >= 0 && send_end && end_out == VI_ASRL_END_BREAK) {
+        bool after_break = false;
+        st = p.end->send_break(p, lock, false, after_break);
+        service_request = service_request || after_break;
+    }
+    if (st < 0)
+        return st;
     ret = count;
     if (service_request) {
         // Raised with the port unlocked: a handler called on this thread may use the port.

@@ -2,36 +2,17 @@
 
 #include <algorithm>
 
+#include "comm_line.h"
 #include "config.h"
 #include "control.h"
 #include "line_events.h"
+#include "simulated_line.h"
 
 namespace simvisa {
-namespace {
-
-// What a receiver makes of bytes sent with other framing: a deterministic scramble.
-std::string garble(std::string_view bytes)
-{
-    std::string out(bytes);
-    for (char& c : out)
-        c = static_cast<char>((static_cast<unsigned char>(c) * 37u + 101u) ^ 0xA5u);
-    return out;
-}
-
-}  // namespace
-
-port::port(ViUInt16 board, std::string device_file, line_settings configured)
-    : board(board), name("ASRL" + std::to_string(board) + "::INSTR"),
-      device_file(std::move(device_file)), configured(configured),
-      values(initial_values(on_instr, true))
+port::port(ViUInt16 board, std::unique_ptr<line_end> end, line_settings configured)
+    : board(board), name("ASRL" + std::to_string(board) + "::INSTR"), configured(configured),
+      end(std::move(end)), values(initial_values(on_instr, true))
 {}
-
-void port::attach_device()
-{
-    if (device || device_file.empty())
-        return;
-    device = std::make_unique<instrument>(load_device_file(device_file));
-}
 
 bool port::accessible_by(ViSession vi) const
 {
@@ -72,41 +53,6 @@ ViUInt32 port::available(clock::time_point now) const
     return n;
 }
 
-bool port::transmit(std::string_view bytes, clock::time_point now)
-{
-    if (!device)
-        return false;
-    const bool matched = host_line() == device->model().line;
-    return schedule(device->receive(matched ? std::string(bytes) : garble(bytes)), now);
-}
-
-bool port::line_break(bool device_clear, clock::time_point now)
-{
-    if (!device)
-        return false;
-    if (device_clear) {
-        device->clear();
-        rx.erase(std::remove_if(rx.begin(), rx.end(), [&](const rx_byte& b) { return b.at > now; }),
-                 rx.end());
-        cv.notify_all();
-        return false;
-    }
-    return schedule(device->end_of_message(), now);
-}
-
-bool port::schedule(const std::vector<instrument::reply>& replies, clock::time_point now)
-{
-    const bool matched = host_line() == device->model().line;
-    for (const auto& r : replies) {
-        // Replies keep their order on the line: none overtakes an earlier one.
-        clock::time_point at = now + std::chrono::milliseconds(r.delay_ms);
-        if (!rx.empty())
-            at = std::max(at, rx.back().at);
-        arrive(matched ? r.bytes : garble(r.bytes), at);
-    }
-    return device->take_service_request();
-}
-
 void port::arrive(std::string_view bytes, clock::time_point at)
 {
     for (char c : bytes)
@@ -115,29 +61,18 @@ void port::arrive(std::string_view bytes, clock::time_point at)
     cv.notify_all();
 }
 
-void port::reset()
-{
-    values = initial_values(on_instr, true);
-    rx.clear();
-    // Nothing drives the lines of a port without a device.
-    modem_lines = {{VI_ATTR_ASRL_CTS_STATE, VI_STATE_UNASSERTED},
-                   {VI_ATTR_ASRL_DSR_STATE, VI_STATE_UNASSERTED},
-                   {VI_ATTR_ASRL_DCD_STATE, VI_STATE_UNASSERTED},
-                   {VI_ATTR_ASRL_RI_STATE, VI_STATE_UNASSERTED}};
-    if (!device)
-        return;
-    device->clear();
-    const device_model& d = device->model();
-    modem_lines = {{VI_ATTR_ASRL_CTS_STATE, d.cts},
-                   {VI_ATTR_ASRL_DSR_STATE, d.dsr},
-                   {VI_ATTR_ASRL_DCD_STATE, d.dcd},
-                   {VI_ATTR_ASRL_RI_STATE, d.ri}};
-}
-
 void port::discard_received(clock::time_point now)
 {
     while (!rx.empty() && rx.front().at <= now)
         rx.pop_front();
+}
+
+ViStatus port::reset()
+{
+    values = initial_values(on_instr, true);
+    rx.clear();
+    line_lost = false;
+    return end->connect(*this);
 }
 
 // ---- The table of ports -------------------------------------------------------------------
@@ -150,6 +85,7 @@ struct port_table {
     bool failed = false;
     std::map<ViUInt16, std::shared_ptr<port>> configured;
     std::map<std::pair<ViUInt16, std::string>, std::shared_ptr<port>> simulated;
+    std::map<ViUInt16, std::shared_ptr<port>> machine;  // COM ports no configuration names
 };
 
 port_table& ports()
@@ -163,6 +99,16 @@ bool in_use(port& p)
     std::lock_guard lock(p.m);
     return std::any_of(p.sessions.begin(), p.sessions.end(),
                        [](const std::weak_ptr<instr_session>& w) { return !w.expired(); });
+}
+
+std::shared_ptr<port> make_port(const port_config& c)
+{
+    std::unique_ptr<line_end> end;
+    if (!c.com.empty())
+        end = std::make_unique<comm_line>(c.com);
+    else
+        end = std::make_unique<simulated_line>(c.device_file);
+    return std::make_shared<port>(c.board, std::move(end), c.line);
 }
 
 // Caller holds the table lock.
@@ -184,7 +130,7 @@ ViStatus load_locked(port_table& t, const char* path)
         if (old != t.configured.end() && in_use(*old->second))
             next[c.board] = old->second;
         else
-            next[c.board] = std::make_shared<port>(c.board, c.device_file, c.line);
+            next[c.board] = make_port(c);
     }
     for (auto& [board, p] : t.configured)
         if (!next.count(board) && in_use(*p))
@@ -212,6 +158,20 @@ std::shared_ptr<port> configured_port(ViUInt16 board)
     return it == l.configured.end() ? nullptr : it->second;
 }
 
+std::shared_ptr<port> machine_port(ViUInt16 board)
+{
+    auto& t = ports();
+    std::lock_guard lock(t.m);
+    auto& p = t.machine[board];
+    if (!p) {
+        port_config c;
+        c.board = board;
+        c.com = "COM" + std::to_string(board);
+        p = make_port(c);
+    }
+    return p;
+}
+
 std::vector<std::string> configured_resources()
 {
     auto& t = ports();
@@ -228,7 +188,8 @@ std::shared_ptr<port> simulation_port(ViUInt16 board, const std::string& device_
     std::lock_guard lock(t.m);
     auto& p = t.simulated[{board, device_file}];
     if (!p)
-        p = std::make_shared<port>(board, device_file, line_settings{});
+        p = std::make_shared<port>(board, std::make_unique<simulated_line>(device_file),
+                                   line_settings{});
     return p;
 }
 

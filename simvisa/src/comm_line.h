@@ -1,0 +1,36 @@
+// A serial port of the machine at the far end of a port, driven with the Win32 serial API. A
+// watcher thread moves the bytes the port receives into the port's receive buffer and raises
+// the line's events (break, modem-line changes) that WaitCommEvent reports.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "line_end.h"
+
+namespace simvisa {
+
+class comm_line : public line_end {
+public:
+    explicit comm_line(std::string name) : name_(std::move(name)) {}
+    ~comm_line() override;
+
+    ViStatus connect(port& p) override;
+    void disconnect(port& p) override;
+    ViStatus transmit(port& p, std::unique_lock<std::mutex>& lock, std::string_view bytes,
+                      ViUInt32 timeout_ms, bool& service_request) override;
+    ViStatus send_break(port& p, std::unique_lock<std::mutex>& lock, bool device_clear,
+                        bool& service_request) override;
+    ViStatus apply(port& p) override;
+    ViInt16 modem_line(const port& p, ViAttr line) const override;
+    std::string description(const port& p) const override;
+
+    struct watch;  // the open port, shared with its watcher thread
+
+private:
+    const std::string name_;
+    std::shared_ptr<watch> watch_;  // under the port's lock; null while not connected
+    bool break_applied_ = false;
+};
+
+}  // namespace simvisa

@@ -1,0 +1,83 @@
+#!/usr/bin/python3
+"""A serial instrument on one end of a pseudo-terminal line, for the real-port tests.
+
+usage: instrument.py INSTRUMENT_END [HOST_END]
+
+Reads LF-terminated SCPI messages on INSTRUMENT_END and answers them with LF. LINE? reports the
+line settings of HOST_END (the other end of the line, the one the library opened) as the
+terminal driver holds them, since a pseudo-terminal carries no line settings across.
+"""
+import os
+import sys
+import termios
+import time
+
+import serial
+
+SPEEDS = {getattr(termios, "B%d" % b): b for b in
+          (1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200) if hasattr(termios, "B%d" % b)}
+
+
+def line_settings(path):
+    fd = os.open(path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+    try:
+        iflag, oflag, cflag, lflag, ispeed, ospeed, cc = termios.tcgetattr(fd)
+    finally:
+        os.close(fd)
+    bits = {termios.CS5: 5, termios.CS6: 6, termios.CS7: 7, termios.CS8: 8}[cflag & termios.CSIZE]
+    parity = "N"
+    if cflag & termios.PARENB:
+        parity = "O" if cflag & termios.PARODD else "E"
+    stop = 2 if cflag & termios.CSTOPB else 1
+    return "%d,%d,%s,%d" % (SPEEDS.get(ospeed, 0), bits, parity, stop)
+
+
+def main():
+    port = serial.Serial(sys.argv[1], 9600, timeout=None)
+    host = sys.argv[2] if len(sys.argv) > 2 else None
+    sre = 0
+    print("listening on", sys.argv[1], flush=True)
+    while True:
+        line = port.read_until(b"\n")
+        if not line:
+            continue
+        command = line.strip().decode("latin-1")
+        print("<", command[:60], flush=True)
+        name, _, arg = command.partition(" ")
+        name = name.upper()
+        reply = None
+        if name == "*IDN?":
+            reply = "SIMVISA,SERIAL-LINE,SN0001,1.0"
+        elif name == "MEAS?":
+            reply = "+1.234500E+00"
+        elif name == "LINE?":
+            reply = line_settings(host) if host else "unknown"
+        elif name == "ECHO":
+            reply = arg
+        elif name == "DATA?":
+            # A block of the given size (LF excluded) that the reader can check byte for byte.
+            n = int(arg)
+            block = bytes(48 + i % 75 for i in range(n))
+            port.write(block + b"\n")
+        elif name == "SPLIT?":
+            # Half an answer, a pause, then the rest: a read with a short time-out ends early.
+            port.write(b"first,")
+            port.flush()
+            time.sleep(float(arg or "0.5"))
+            reply = "second"
+        elif name == "*SRE":
+            sre = int(arg)
+        elif name == "*SRE?":
+            reply = str(sre)
+        elif name == "EXIT":
+            # Goes away in the middle of its answer, as an instrument that is switched off.
+            port.write(b"going")
+            port.flush()
+            port.close()
+            return 0
+        if reply is not None:
+            port.write(reply.encode("latin-1") + b"\n")
+
+
+if __name__ == "__main__":
+    sys.exit(main())
