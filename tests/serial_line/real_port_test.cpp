@@ -1,5 +1,5 @@
-// The library on a real serial line: ASRL9 is the prefix's COM9, a pseudo-terminal whose other
-// end the instrument program (instrument.py) answers; on ASRL10 the instrument goes away.
+// The library on a real serial line: ASRL47 is the prefix's COM47, a pseudo-terminal whose other
+// end the instrument program (instrument.py) answers; on ASRL48 the instrument goes away.
 #include <windows.h>
 
 #include <chrono>
@@ -15,7 +15,7 @@ class real_port : public rm_test {
 protected:
     ViSession line()
     {
-        ViSession vi = open("ASRL9::INSTR");
+        ViSession vi = open("ASRL47::INSTR");
         viSetAttribute(vi, VI_ATTR_TMO_VALUE, 3000);
         return vi;
     }
@@ -28,7 +28,7 @@ TEST_F(real_port, queries_reach_the_instrument)
     EXPECT_EQ("+1.234500E+00\n", query(vi, "MEAS?\n"));
     char name[256] = "";
     EXPECT_STATUS(VI_SUCCESS, viGetAttribute(vi, VI_ATTR_INTF_INST_NAME, name));
-    EXPECT_STREQ("Serial port COM9", name);
+    EXPECT_STREQ("Serial port COM47", name);
     // The answer waits in the receive buffer until it is read.
     ASSERT_STATUS(VI_SUCCESS, write(vi, "MEAS?\n"));
     ViUInt32 avail = 0;
@@ -132,7 +132,7 @@ TEST_F(real_port, an_instrument_that_goes_away_ends_the_read)
 {
     // The instrument sends half an answer and ends: the read ends at its time-out with what
     // came, as on a cable whose instrument is switched off, and the session stays usable.
-    ViSession vi = open("ASRL10::INSTR");
+    ViSession vi = open("ASRL48::INSTR");
     viSetAttribute(vi, VI_ATTR_TMO_VALUE, 2000);
     ASSERT_EQ("SIMVISA,SERIAL-LINE,SN0001,1.0\n", query(vi, "*IDN?\n"));
     ASSERT_STATUS(VI_SUCCESS, write(vi, "EXIT\n"));

@@ -1,0 +1,133 @@
+// The serial session through COM on a real serial line: ASRL47 is the prefix's COM47, a
+// pseudo-terminal whose other end the instrument program (instrument.py) answers; on ASRL49
+// the instrument goes away.
+#include "session_client.h"
+
+#include <chrono>
+#include <string>
+
+using namespace mrv;
+using namespace mrv::test;
+
+namespace {
+
+constexpr HRESULT kTermChar = 0x00040005;  // VI_SUCCESS_TERM_CHAR
+constexpr HRESULT kTimeout = static_cast<HRESULT>(0x80040015);
+
+class SerialLine : public ::testing::Test {
+protected:
+    void open(const wchar_t* resource = L"ASRL47::INSTR")
+    {
+        session = open_session(resource);
+        ASSERT_TRUE(session);
+        message = session.as<IMessage>(IID_IMessage);
+        serial = session.as<ISerial>(IID_ISerial);
+        ASSERT_TRUE(message && serial);
+        ASSERT_HR(S_OK, session->put_Timeout(3000));
+    }
+    HRESULT write(const wchar_t* text)
+    {
+        bstr_arg b(text);
+        long n = 0;
+        return message->WriteString(b, &n);
+    }
+    std::string read(HRESULT* hr = nullptr, long count = 256)
+    {
+        BSTR text = nullptr;
+        const HRESULT r = message->ReadString(count, &text);
+        if (hr)
+            *hr = r;
+        return take(text);
+    }
+    std::string query(const wchar_t* text)
+    {
+        HRESULT hr = write(text);
+        if (FAILED(hr))
+            return "<write " + hex(hr) + ">";
+        std::string answer = read(&hr);
+        return FAILED(hr) ? "<read " + hex(hr) + ">" : answer;
+    }
+
+    com_apartment com;
+    com_ptr<IVisaSession> session;
+    com_ptr<IMessage> message;
+    com_ptr<ISerial> serial;
+};
+
+}  // namespace
+
+TEST_F(SerialLine, IdentityAndMeasurement)
+{
+    open();
+    EXPECT_EQ("SIMVISA,SERIAL-LINE,SN0001,1.0\n", query(L"*IDN?\n"));
+    EXPECT_EQ("+1.234500E+00\n", query(L"MEAS?\n"));
+}
+
+TEST_F(SerialLine, LineSettingsReachTheInstrument)
+{
+    // A pseudo-terminal carries the speed and the stop bits to the instrument's view.
+    open();
+    ASSERT_HR(S_OK, serial->put_BaudRate(19200));
+    ASSERT_HR(S_OK, serial->put_StopBits(ASRL_STOP_TWO));
+    EXPECT_EQ("19200,8,N,2\n", query(L"LINE?\n"));
+}
+
+TEST_F(SerialLine, ReadsEndByTimeOutAndTerminationCharacter)
+{
+    open();
+    // A read that times out: the rest of the answer waits for the next read.
+    ASSERT_HR(S_OK, session->put_Timeout(300));
+    ASSERT_HR(S_OK, write(L"SPLIT? 1.0\n"));
+    HRESULT hr = S_OK;
+    read(&hr);
+    EXPECT_HR(kTimeout, hr);
+    ASSERT_HR(S_OK, session->put_Timeout(3000));
+    EXPECT_EQ("second\n", read(&hr));
+    EXPECT_HR(S_OK, hr);
+
+    ASSERT_HR(S_OK, serial->put_EndIn(ASRL_END_NONE));
+    ASSERT_HR(S_OK, message->put_TerminationCharacter(','));
+    ASSERT_HR(S_OK, message->put_TerminationCharacterEnabled(VARIANT_TRUE));
+    ASSERT_HR(S_OK, write(L"ECHO x,y\n"));
+    EXPECT_EQ("x,", read(&hr));
+    EXPECT_HR(kTermChar, hr);
+    ASSERT_HR(S_OK, message->put_TerminationCharacter('\n'));
+    EXPECT_EQ("y\n", read(&hr));
+    EXPECT_HR(kTermChar, hr);
+}
+
+TEST_F(SerialLine, LargeTransferLosesNothing)
+{
+    open();
+    ASSERT_HR(S_OK, session->put_Timeout(20000));
+    constexpr long size = 100000;
+    ASSERT_HR(S_OK, write((L"DATA? " + std::to_wstring(size) + L"\n").c_str()));
+    SAFEARRAY* buf = nullptr;
+    ASSERT_HR(S_OK, message->Read(size + 16, &buf));
+    LONG upper = -1;
+    SafeArrayGetUBound(buf, 1, &upper);
+    ASSERT_EQ(size, upper) << "the block and its LF";
+    void* raw = nullptr;
+    SafeArrayAccessData(buf, &raw);
+    const auto* data = static_cast<const unsigned char*>(raw);
+    long wrong = 0;
+    for (long i = 0; i < size; ++i)
+        wrong += data[i] != 48 + i % 75;
+    SafeArrayUnaccessData(buf);
+    SafeArrayDestroy(buf);
+    EXPECT_EQ(0, wrong);
+}
+
+TEST_F(SerialLine, InstrumentGoingAwayEndsTheReadCleanly)
+{
+    open(L"ASRL49::INSTR");
+    ASSERT_HR(S_OK, session->put_Timeout(2000));
+    ASSERT_EQ("SIMVISA,SERIAL-LINE,SN0001,1.0\n", query(L"*IDN?\n"));
+    ASSERT_HR(S_OK, write(L"EXIT\n"));
+    const auto start = std::chrono::steady_clock::now();
+    HRESULT hr = S_OK;
+    read(&hr);
+    EXPECT_HR(kTimeout, hr);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+    EXPECT_HR(S_OK, session->Close());
+}
