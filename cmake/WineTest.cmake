@@ -55,13 +55,16 @@ function(mrv_wine_cleanup name)
         FIXTURES_CLEANUP wine FIXTURES_REQUIRED "wine_prefix;nko_server" TIMEOUT 120)
 endfunction()
 
-# mrv_add_wine_test(<name> SOURCES <files...> [LIBS <targets...>] [TIMEOUT <s>] [RUN_SERIAL])
+# mrv_add_wine_test(<name> SOURCES <files...> [LIBS <targets...>] [TIMEOUT <s>] [RUN_SERIAL]
+#                   [FIXTURES <fixtures...>] [RESOURCE_LOCK <resource>])
 # A GoogleTest executable whose cases become CTest tests of their own (<name>.<Suite>.<Case>),
 # so that a failure names its case and `ctest -R` runs one. The cases are listed when ctest
 # starts (the executable runs under Wine with --gtest_list_tests), so start the prefix first:
-# scripts/test.sh does. RUN_SERIAL: cases that must not run beside any other test.
+# scripts/test.sh does. RUN_SERIAL: cases that must not run beside any other test. FIXTURES:
+# fixtures the cases need besides Wine's. RESOURCE_LOCK: cases that take turns on a resource.
 function(mrv_add_wine_test name)
-    cmake_parse_arguments(ARG "RUN_SERIAL" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "RUN_SERIAL" "TIMEOUT;RESOURCE_LOCK" "SOURCES;LIBS;FIXTURES"
+                          ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} gtest gmock gtest_main)
     if(NOT ARG_TIMEOUT)
@@ -81,9 +84,14 @@ function(mrv_add_wine_test name)
     # The discovery flattens list-valued properties, so the fixtures are set by a script that
     # runs after it, on the cases it listed.
     set(fixtures "${CMAKE_CURRENT_BINARY_DIR}/${name}_fixtures.cmake")
+    set(required wine_prefix nko_server wine ${ARG_FIXTURES})
+    set(lock "")
+    if(ARG_RESOURCE_LOCK)
+        set(lock " RESOURCE_LOCK ${ARG_RESOURCE_LOCK}")
+    endif()
     file(WRITE ${fixtures} "if(${name}_cases)\n"
         "  set_tests_properties(\${${name}_cases} PROPERTIES\n"
-        "      FIXTURES_REQUIRED \"wine_prefix;nko_server;wine\")\n"
+        "      FIXTURES_REQUIRED \"${required}\"${lock})\n"
         "endif()\n")
     set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${fixtures})
 endfunction()
