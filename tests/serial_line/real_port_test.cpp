@@ -52,6 +52,29 @@ TEST_F(real_port, line_settings_reach_the_port)
     EXPECT_EQ(19200u, attr<ViUInt32>(vi, VI_ATTR_ASRL_BAUD));
 }
 
+TEST_F(real_port, sessions_share_the_port_and_its_locks)
+{
+    ViSession a = line(), b = line();
+    // A pseudo-terminal has no modem lines: their state is unknown, not made up.
+    EXPECT_EQ(VI_STATE_UNKNOWN, attr<ViInt16>(a, VI_ATTR_ASRL_CTS_STATE));
+    ASSERT_STATUS(VI_SUCCESS, viLock(a, VI_EXCLUSIVE_LOCK, 0, VI_NULL, VI_NULL));
+    EXPECT_STATUS(VI_ERROR_RSRC_LOCKED, write(b, "*IDN?\n"));
+    EXPECT_EQ("+1.234500E+00\n", query(a, "MEAS?\n"));
+    ASSERT_STATUS(VI_SUCCESS, viUnlock(a));
+    EXPECT_EQ("+1.234500E+00\n", query(b, "MEAS?\n"));
+    // The port stays open while one of its sessions does.
+    viClose(a);
+    EXPECT_EQ("SIMVISA,SERIAL-LINE,SN0001,1.0\n", query(b, "*IDN?\n"));
+    // A device clear drops what is waiting in the receive buffer.
+    ASSERT_STATUS(VI_SUCCESS, write(b, "MEAS?\n"));
+    Sleep(200);
+    EXPECT_STATUS(VI_SUCCESS, viClear(b));
+    viSetAttribute(b, VI_ATTR_TMO_VALUE, 300);
+    ViStatus st;
+    EXPECT_EQ("", read(b, &st));
+    EXPECT_STATUS(VI_ERROR_TMO, st);
+}
+
 TEST_F(real_port, reads_end_by_the_termination_rules)
 {
     ViSession vi = line();
