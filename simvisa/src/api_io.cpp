@@ -56,9 +56,12 @@ ViStatus flush(const std::shared_ptr<instr_session>& s, ViUInt16 mask)
         std::lock_guard lock(s->port->m);
         if (!s->port->accessible_by(s->id))
             return VI_ERROR_RSRC_LOCKED;
-        if (mask & (VI_IO_IN_BUF | VI_IO_IN_BUF_DISCARD))
+        const bool input = mask & (VI_IO_IN_BUF | VI_IO_IN_BUF_DISCARD);
+        if (input)
             s->port->discard_received(clock::now());
-        // The transmit side holds nothing: written bytes go onto the line at once.
+        // Writes end when the line has taken their bytes: sending the transmit buffer has
+        // nothing left to wait for, discarding it drops what the far end still holds.
+        s->port->end->discard_buffers(*s->port, input, mask & VI_IO_OUT_BUF_DISCARD);
     }
     {
         std::lock_guard lock(s->m);
@@ -74,9 +77,13 @@ ViStatus set_buffer(const std::shared_ptr<instr_session>& s, ViUInt16 mask, ViUI
 {
     if (mask & ~(VI_READ_BUF | VI_WRITE_BUF | VI_IO_IN_BUF | VI_IO_OUT_BUF))
         return VI_ERROR_INV_MASK;
-    if (mask & VI_IO_IN_BUF) {
-        std::lock_guard lock(s->port->m);
-        s->port->discard_received(clock::now());
+    ViStatus result = VI_SUCCESS;
+    if (mask & (VI_IO_IN_BUF | VI_IO_OUT_BUF)) {
+        port& p = *s->port;
+        std::lock_guard lock(p.m);
+        if (mask & VI_IO_IN_BUF)
+            p.discard_received(clock::now());
+        result = p.end->set_buffer_sizes(p, mask & VI_IO_IN_BUF, mask & VI_IO_OUT_BUF, size);
     }
     std::lock_guard lock(s->m);
     if (mask & VI_READ_BUF) {
@@ -87,7 +94,7 @@ ViStatus set_buffer(const std::shared_ptr<instr_session>& s, ViUInt16 mask, ViUI
         s->values[VI_ATTR_WR_BUF_SIZE] = size;
         s->write_buffer.clear();
     }
-    return VI_SUCCESS;
+    return result;
 }
 
 ViStatus read_stb(const std::shared_ptr<instr_session>& s, ViPUInt16 status)

@@ -249,7 +249,7 @@ ViStatus comm_line::connect(port& p)
     if (!w->stop || !w->done)
         return VI_ERROR_SYSTEM_ERROR;
     const HANDLE h = w->handle.get();
-    SetupComm(h, 4096, 4096);
+    SetupComm(h, in_size_, out_size_);
     // A read waits for a first byte, then ends when the line has been quiet for
     // read_gap_ms or the buffer is full (the watcher's own read, which a stop cancels). Writes
     // are bounded by the caller's time-out.
@@ -361,6 +361,24 @@ ViStatus comm_line::apply(port& p)
         break_applied_ = brk;
     }
     return VI_SUCCESS;
+}
+
+void comm_line::discard_buffers(port&, bool input, bool output)
+{
+    if (watch_ && (input || output))
+        PurgeComm(watch_->handle.get(),
+                  (input ? PURGE_RXCLEAR : 0u) | (output ? PURGE_TXABORT | PURGE_TXCLEAR : 0u));
+}
+
+ViStatus comm_line::set_buffer_sizes(port&, bool input, bool output, ViUInt32 size)
+{
+    if (input)
+        in_size_ = size;
+    if (output)
+        out_size_ = size;
+    if (!watch_)
+        return VI_SUCCESS;  // taken when the port is opened
+    return SetupComm(watch_->handle.get(), in_size_, out_size_) ? VI_SUCCESS : VI_WARN_NSUP_BUF;
 }
 
 ViInt16 comm_line::modem_line(const port&, ViAttr line) const

@@ -22,6 +22,8 @@ public:
     ViStatus send_break(port& p, std::unique_lock<std::mutex>& lock, bool device_clear,
                         bool& service_request) override;
     ViStatus apply(port& p) override;
+    void discard_buffers(port& p, bool input, bool output) override;
+    ViStatus set_buffer_sizes(port& p, bool input, bool output, ViUInt32 size) override;
     ViInt16 modem_line(const port& p, ViAttr line) const override;
     std::string description(const port& p) const override;
 
@@ -31,6 +33,7 @@ private:
     const std::string name_;
     std::shared_ptr<watch> watch_;  // under the port's lock; null while not connected
     bool break_applied_ = false;
+    ViUInt32 in_size_ = 4096, out_size_ = 4096;  // the driver's queues (viSetBuf)
 };
 
 }  // namespace simvisa

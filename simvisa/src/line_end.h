@@ -35,6 +35,15 @@ public:
     // Brings the line in step with the port's settings after one of them was set; an error
     // refuses the setting. Caller holds p.m.
     virtual ViStatus apply(port&) { return VI_SUCCESS; }
+    // Drops what the far end's own buffers hold: received bytes not yet taken, bytes not yet
+    // sent. Caller holds p.m.
+    virtual void discard_buffers(port&, bool /*input*/, bool /*output*/) {}
+    // Sizes of the far end's receive and transmit buffers (viSetBuf); VI_WARN_NSUP_BUF when
+    // it keeps its own. Caller holds p.m.
+    virtual ViStatus set_buffer_sizes(port&, bool /*input*/, bool /*output*/, ViUInt32)
+    {
+        return VI_SUCCESS;
+    }
     // The state of a modem line driven by the far end (VI_ATTR_ASRL_CTS_STATE ...). Caller
     // holds p.m.
     virtual ViInt16 modem_line(const port& p, ViAttr line) const = 0;

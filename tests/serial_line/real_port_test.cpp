@@ -73,6 +73,15 @@ TEST_F(real_port, sessions_share_the_port_and_its_locks)
     ViStatus st;
     EXPECT_EQ("", read(b, &st));
     EXPECT_STATUS(VI_ERROR_TMO, st);
+    // So does a flush of the receive buffer, and a new size of the port's buffers.
+    ASSERT_STATUS(VI_SUCCESS, write(b, "MEAS?\n"));
+    Sleep(200);
+    EXPECT_STATUS(VI_SUCCESS, viFlush(b, VI_IO_IN_BUF_DISCARD));
+    EXPECT_EQ("", read(b, &st));
+    EXPECT_STATUS(VI_ERROR_TMO, st);
+    EXPECT_STATUS(VI_SUCCESS, viSetBuf(b, VI_IO_IN_BUF | VI_IO_OUT_BUF, 8192));
+    viSetAttribute(b, VI_ATTR_TMO_VALUE, 3000);
+    EXPECT_EQ("+1.234500E+00\n", query(b, "MEAS?\n"));
 }
 
 TEST_F(real_port, reads_end_by_the_termination_rules)
