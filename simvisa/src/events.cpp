@@ -1,5 +1,7 @@
 #include "events.h"
 
+#include <windows.h>
+
 #include <chrono>
 #include <set>
 
@@ -54,6 +56,9 @@ struct dispatcher {
     bool synchronous = false;
     size_t delivering = 0;
     size_t direct = 0;
+    // Threads running handlers now (a thread twice when a handler raises an event that is
+    // delivered synchronously): a wait for idleness from one of them would wait for itself.
+    std::multiset<unsigned long> handler_threads;
 
     bool is_idle() const { return work.empty() && delivering == 0 && direct == 0; }
 };
@@ -63,9 +68,6 @@ dispatcher& handler_thread()
     static dispatcher d;
     return d;
 }
-
-// Set while this thread runs handlers: a wait for idleness from there would wait for itself.
-thread_local bool in_handler = false;
 
 void call_handlers(const std::shared_ptr<instr_session>& s, event_data ev)
 {
@@ -83,8 +85,12 @@ void call_handlers(const std::shared_ptr<instr_session>& s, event_data ev)
         return;
     const ViEventType type = ev.type;
     const ViEvent context = open_context(s->id, std::move(ev), true);
-    const bool outer = !in_handler;
-    in_handler = true;
+    auto& d = handler_thread();
+    const unsigned long thread = GetCurrentThreadId();
+    {
+        std::lock_guard lock(d.m);
+        d.handler_threads.insert(thread);
+    }
     for (const auto& h : chain) {
         ViStatus status = VI_SUCCESS;
         try {
@@ -94,8 +100,10 @@ void call_handlers(const std::shared_ptr<instr_session>& s, event_data ev)
         if (status == VI_SUCCESS_NCHAIN)
             break;
     }
-    if (outer)
-        in_handler = false;
+    {
+        std::lock_guard lock(d.m);
+        d.handler_threads.erase(d.handler_threads.find(thread));
+    }
     take_object(context);
 }
 
@@ -255,10 +263,10 @@ size_t pending_events()
 
 ViStatus wait_until_idle(ViUInt32 timeout_ms)
 {
-    if (in_handler)
-        return VI_ERROR_INV_SETUP;
     auto& d = handler_thread();
     std::unique_lock lock(d.m);
+    if (d.handler_threads.count(GetCurrentThreadId()))
+        return VI_ERROR_INV_SETUP;
     auto idle = [&] { return d.is_idle(); };
     if (timeout_ms == VI_TMO_INFINITE) {
         d.idle.wait(lock, idle);
