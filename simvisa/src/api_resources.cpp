@@ -6,6 +6,7 @@
 
 #include "api_frame.h"
 #include "async_io.h"
+#include "comm_line.h"
 #include "config.h"
 #include "locks.h"
 #include "message_io.h"
@@ -184,8 +185,11 @@ ViStatus parse(ViSession rm, ViConstRsrc name, ViPUInt16 type, ViPUInt16 num, Vi
     resource_name rn;
     if (ViStatus st = parse_resource_name(name, rn); st < 0)
         return st;
-    // An alias names a port only when that port exists.
-    if (!rn.alias.empty() && !configured_port(rn.board))
+    // An alias names a port only when that port exists: a configured one, or one the machine
+    // names (found without opening it, which would take it from its user).
+    const bool exists =
+        configured_port(rn.board) || comm_port_named("COM" + std::to_string(rn.board));
+    if (!rn.alias.empty() && !exists)
         return VI_ERROR_RSRC_NFOUND;
     if (type)
         *type = VI_INTF_ASRL;
@@ -196,7 +200,7 @@ ViStatus parse(ViSession rm, ViConstRsrc name, ViPUInt16 type, ViPUInt16 num, Vi
     if (expanded)
         copy_text(rn.canonical, expanded);
     if (alias)
-        copy_text(configured_port(rn.board) ? "COM" + std::to_string(rn.board) : "", alias);
+        copy_text(exists ? "COM" + std::to_string(rn.board) : "", alias);
     return VI_SUCCESS;
 }
 

@@ -227,6 +227,12 @@ int64_t value_or(const port& p, ViAttr attr, int64_t fallback)
 
 }  // namespace
 
+bool comm_port_named(const std::string& name)
+{
+    char target[512];
+    return QueryDosDeviceA(name.c_str(), target, sizeof target) != 0;
+}
+
 comm_line::~comm_line()
 {
     if (watch_)

@@ -10,6 +10,9 @@
 
 namespace simvisa {
 
+// Whether the machine names a serial port `name` ("COM5") among its devices.
+bool comm_port_named(const std::string& name);
+
 class comm_line : public line_end {
 public:
     explicit comm_line(std::string name) : name_(std::move(name)) {}
