@@ -5,6 +5,8 @@
 #
 #   scripts/run.sh                      identify the multimeter on ASRL1, set its line, measure
 #   scripts/run.sh ARGS...              run asrlcon.exe with ARGS instead (see asrlcon --help)
+#   scripts/run.sh ASRL5::INSTR ...     the same on the machine's serial port COM5 (under Wine the
+#                                       prefix's dosdevices/com5 link names the Linux device)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-debian.sh
