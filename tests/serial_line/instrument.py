@@ -3,9 +3,10 @@
 
 usage: instrument.py INSTRUMENT_END [HOST_END]
 
-Reads LF-terminated SCPI messages on INSTRUMENT_END and answers them with LF. LINE? reports the
-line settings of HOST_END (the other end of the line, the one the library opened) as the
-terminal driver holds them, since a pseudo-terminal carries no line settings across.
+Reads LF-terminated SCPI messages on INSTRUMENT_END and answers them with LF. LINE? and FLOW?
+report the line settings and the flow control of HOST_END (the other end of the line, the one
+the library opened) as the terminal driver holds them, since a pseudo-terminal carries no line
+settings across.
 """
 import os
 import sys
@@ -32,6 +33,20 @@ def line_settings(path):
     return "%d,%d,%s,%d" % (SPEEDS.get(ospeed, 0), bits, parity, stop)
 
 
+def flow_control(path):
+    fd = os.open(path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+    try:
+        iflag, oflag, cflag = termios.tcgetattr(fd)[:3]
+    finally:
+        os.close(fd)
+    kinds = []
+    if iflag & (termios.IXON | termios.IXOFF):
+        kinds.append("xonxoff")
+    if cflag & termios.CRTSCTS:
+        kinds.append("rtscts")
+    return ",".join(kinds) or "none"
+
+
 def main():
     port = serial.Serial(sys.argv[1], 9600, timeout=None)
     host = sys.argv[2] if len(sys.argv) > 2 else None
@@ -52,6 +67,8 @@ def main():
             reply = "+1.234500E+00"
         elif name == "LINE?":
             reply = line_settings(host) if host else "unknown"
+        elif name == "FLOW?":
+            reply = flow_control(host) if host else "unknown"
         elif name == "ECHO":
             reply = arg
         elif name == "DATA?":

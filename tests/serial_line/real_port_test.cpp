@@ -50,6 +50,11 @@ TEST_F(real_port, line_settings_reach_the_port)
     ASSERT_STATUS(VI_SUCCESS, viSetAttribute(vi, VI_ATTR_ASRL_STOP_BITS, VI_ASRL_STOP_TWO));
     EXPECT_EQ("19200,8,N,2\n", query(vi, "LINE?\n"));
     EXPECT_EQ(19200u, attr<ViUInt32>(vi, VI_ATTR_ASRL_BAUD));
+    EXPECT_EQ("none\n", query(vi, "FLOW?\n"));
+    ASSERT_STATUS(VI_SUCCESS, viSetAttribute(vi, VI_ATTR_ASRL_FLOW_CNTRL, VI_ASRL_FLOW_XON_XOFF));
+    EXPECT_EQ("xonxoff\n", query(vi, "FLOW?\n"));
+    ASSERT_STATUS(VI_SUCCESS, viSetAttribute(vi, VI_ATTR_ASRL_FLOW_CNTRL, VI_ASRL_FLOW_NONE));
+    EXPECT_EQ("none\n", query(vi, "FLOW?\n"));
 }
 
 TEST_F(real_port, sessions_share_the_port_and_its_locks)
