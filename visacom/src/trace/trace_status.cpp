@@ -68,6 +68,12 @@ void trace_status::start() noexcept
     open_.store(true);
 }
 
+trace_status::~trace_status()
+{
+    if (unsigned char* block = block_.exchange(nullptr))
+        UnmapViewOfFile(block);
+}
+
 void trace_status::stop() noexcept
 {
     if (!open_.load())
