@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -51,6 +52,12 @@ public:
         return text_;
     }
     long writes() const { return writes_; }
+    // What has arrived so far.
+    std::string text() const
+    {
+        std::lock_guard guard(lock_);
+        return text_;
+    }
 
 private:
     void read()
@@ -62,7 +69,10 @@ private:
                                      static_cast<DWORD>(buffer.size()), &n, nullptr);
             if (!ok && GetLastError() != ERROR_MORE_DATA)
                 break;
-            text_.append(buffer.data(), n);
+            {
+                std::lock_guard guard(lock_);
+                text_.append(buffer.data(), n);
+            }
             if (ok) {
                 ++writes_;
                 Sleep(pause_ms_);
@@ -74,6 +84,7 @@ private:
     mrv::unique_file server_;
     mrv::unique_file client_;
     std::thread reader_;
+    mutable std::mutex lock_;
     std::string text_;
     std::atomic<long> writes_{0};
 };

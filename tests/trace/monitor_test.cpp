@@ -103,9 +103,13 @@ TEST_F(MonitorProcess, CtrlCDuringABurstLeavesNoWriterWaiting)
     ASSERT_TRUE(monitor.wait_until_watching(20000));
     const std::wstring writer = quoted(L"burst_writer.exe") + L" --off";
     bench::child_process first(writer), second(writer);
-    for (int i = 0; i < 500 && terminal.writes() < 3; ++i)
+    // Ctrl+C once both writers are in their burst.
+    const auto shown = [&](const bench::child_process& p) {
+        return terminal.text().find("pid=" + std::to_string(p.id()) + " ") != std::string::npos;
+    };
+    for (int i = 0; i < 1000 && !(shown(first) && shown(second)); ++i)
         Sleep(20);
-    ASSERT_GE(terminal.writes(), 3) << "the monitor shows the burst";
+    ASSERT_TRUE(shown(first) && shown(second)) << "the monitor shows both bursts";
     FreeConsole();
     ASSERT_TRUE(AttachConsole(monitor.id())) << GetLastError();
     SetConsoleCtrlHandler(nullptr, TRUE);  // this process ignores the Ctrl+C it sends

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 
+#include "mutex_ownership.h"
 #include "nko_client.h"
 #include "trace_event_log.h"
 #include "trace_status.h"
@@ -28,11 +29,6 @@ HANDLE make_event(BOOL manual_reset, const char* suffix) noexcept
     } catch (...) {
         return nullptr;
     }
-}
-
-bool acquired(DWORD waited)
-{
-    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
 }
 
 std::mutex g_pipe_mutex;
@@ -141,11 +137,10 @@ int trace_pipe::write(const void* record, DWORD bytes, DWORD* written, DWORD tim
 {
     if (written)
         *written = 0;
-    const DWORD locked = WaitForSingleObject(lock_.get(), timeout_ms);
-    if (locked == WAIT_TIMEOUT)
-        return pipe_timed_out;
-    if (!acquired(locked))
-        return pipe_failed;
+    DWORD waited = 0;
+    const mutex_ownership locked = acquire_mutex(lock_.get(), timeout_ms, &waited);
+    if (!locked)
+        return waited == WAIT_TIMEOUT ? pipe_timed_out : pipe_failed;
 
     // Only the events of readers that are there are touched: a reader that is not there counts
     // as done without its done event being set and reset around every record.
@@ -173,7 +168,6 @@ int trace_pipe::write(const void* record, DWORD bytes, DWORD* written, DWORD tim
     int result = length < bytes ? pipe_cut : pipe_ok;
     if (monitor)
         result = signal_monitor_and_wait(timeout_ms, result);
-    ReleaseMutex(lock_.get());
     return result;
 }
 

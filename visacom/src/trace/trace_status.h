@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "mutex_ownership.h"
 #include "unique_any.h"
 
 namespace mrv::trace {
@@ -99,7 +100,8 @@ public:
 private:
     unsigned char byte_at(std::size_t at) noexcept;
     void open_shared_memory() noexcept;
-    bool lock_status() noexcept;
+    // The status lock, owned until the result ends (empty when it could not be taken).
+    mutex_ownership lock_status() noexcept;
     int wait_on(HANDLE event, DWORD timeout_ms, const char* what) noexcept;
 
     std::atomic<bool> open_{false};
