@@ -35,8 +35,8 @@ namespace {
 constexpr ViUInt32 kMiB = 1024 * 1024;
 constexpr double kThinTarget = 2.0;      // a thin call: at most twice the direct call
 constexpr double kTracingTarget = 1.05;  // no monitor: at most 1.05x the call without tracing
-constexpr int kWatchedSeconds = 3;       // thin calls while the monitor reads
-constexpr int kWatchedRounds = 2;
+constexpr int kWatchedSeconds = 2;       // thin calls while the monitor reads
+constexpr int kWatchedRounds = 3;
 constexpr double kWatchedTarget = 3.0;   // records per second: at least 3x the serial monitor
 constexpr DWORD kTerminalPauseMs = 2;    // the slow terminal's pause after each write
 constexpr double kOpenTarget = 3.0;      // opening a session: at most 3x the library's open
@@ -84,7 +84,7 @@ void report(const char* server, const char* direct, bench::side_by_side t, ViUIn
     }
     if (bytes == 0) {
         const double ratio = t.server / t.direct;
-        std::printf("%-34s %-18s %9.2f us %9.2f us  %5.2fx  %s (<= %.2gx)\n", server, direct,
+        std::printf("%-34s %-18s %9.2f us %9.2f us  %5.2fx  %s (<= %.3gx)\n", server, direct,
                     t.server * 1e6, t.direct * 1e6, ratio, ratio <= target ? "ok" : "MISSED",
                     target);
     } else {
@@ -213,7 +213,7 @@ void report_watched_ratio(const char* what, double rate, double base, double tar
         return;
     }
     const double ratio = rate / base;
-    std::printf("%-46s %5.2fx  %s (>= %.1fx)\n", what, ratio, ratio >= target ? "ok" : "MISSED",
+    std::printf("%-46s %5.2fx  %s (>= %.3gx)\n", what, ratio, ratio >= target ? "ok" : "MISSED",
                 target);
 }
 

@@ -5,10 +5,13 @@
 //   burst_writer N      N records per thread, then exit (0)
 //   burst_writer --off  records until tracing is switched off, then exit (0)
 //
-// Exit code 2: no monitor started reading within 20 s.
+// Exit code 2: no monitor started reading within 20 s; 4: a record's write took 450 ms or more,
+// which only a writer left waiting for a monitor until tracing went off (the writer's 500 ms
+// step) does.
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <cwchar>
 #include <thread>
 
@@ -48,12 +51,18 @@ int wmain(int argc, wchar_t** argv)
             return 2;
         Sleep(20);
     }
+    std::atomic<bool> waited_long{false};
     const auto burst = [&] {
-        for (long seq = 0; until_off ? status.tracing_enabled() : seq < count; ++seq)
+        using clock = std::chrono::steady_clock;
+        for (long seq = 0; until_off ? status.tracing_enabled() : seq < count; ++seq) {
+            const auto start = clock::now();
             send_record(seq);
+            if (clock::now() - start >= std::chrono::milliseconds(450))
+                waited_long = true;
+        }
     };
     std::thread second(burst);
     burst();
     second.join();
-    return 0;
+    return waited_long ? 4 : 0;
 }
