@@ -1,12 +1,16 @@
-// The monitor's output of one record: the readable line keeps one call on one line whatever its
-// values hold, and --xml writes the record's text byte for byte.
+// The monitor's handling of records: the readable line keeps one call on one line whatever its
+// values hold, --xml writes the record's text byte for byte, and the queue between the monitor's
+// two threads holds the reader back when it is full instead of dropping records.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 #include "record_line.h"
 #include "record_output.h"
+#include "record_queue.h"
 
 using namespace iomonitor;
 
@@ -70,4 +74,33 @@ TEST(RecordLine, XmlOutputIsTheRecordTextByteForByte)
     EXPECT_EQ(expected, output_of(xml, {kRecord, false, {}}));
     EXPECT_EQ(expected.substr(0, expected.size() - 2) + " [cut]\r\n",
               output_of(xml, {kRecord, true, {}}));
+}
+
+TEST(RecordQueue, AFullQueueHoldsTheReaderBackAndDropsNothing)
+{
+    record_queue queue(2, 1 << 20, 2);
+    queue.push({L"1", false, {}});
+    queue.push({L"2", false, {}});
+    std::atomic<bool> pushed{false};
+    std::thread reader([&] {
+        queue.push({L"3", false, {}});
+        pushed = true;
+    });
+    Sleep(200);
+    EXPECT_FALSE(pushed) << "the third record waits for room";
+    std::vector<taken_record> batch;
+    ASSERT_TRUE(queue.take_all(batch, 0));
+    ASSERT_EQ(2u, batch.size());
+    EXPECT_EQ(L"1", batch[0].text);
+    reader.join();
+    ASSERT_TRUE(queue.take_all(batch, 5000));
+    ASSERT_EQ(1u, batch.size());
+    EXPECT_EQ(L"3", batch[0].text);
+
+    // Closed: what is queued is still taken, then the writer thread is told to end.
+    queue.push({L"4", false, {}});
+    queue.close();
+    EXPECT_TRUE(queue.take_all(batch, INFINITE));
+    EXPECT_EQ(1u, batch.size());
+    EXPECT_FALSE(queue.take_all(batch, INFINITE));
 }

@@ -150,7 +150,8 @@ iomonitor::taken_record take(mrv::trace::trace_pipe& pipe, std::vector<wchar_t>&
     return record;
 }
 
-// Today's monitor: each record is taken, written and flushed before it is acknowledged.
+// The single-thread loop: each record is taken and acknowledged, and its line written and
+// flushed, before the next one is waited for.
 void run_serial(mrv::trace::trace_pipe& pipe, const stop_condition& stop,
                 iomonitor::record_output& output)
 {
@@ -174,19 +175,23 @@ void run_serial(mrv::trace::trace_pipe& pipe, const stop_condition& stop,
 // whenever the queue has run empty; at the count it tells the reader to stop.
 void write_records(iomonitor::record_queue& queue, iomonitor::record_output& output)
 {
-    constexpr DWORD kPollMs = 10;  // how long a record may wait in a queue below the batch
+    constexpr DWORD kPollMs = 10;  // in a burst: how long a record may wait below the batch
     std::vector<iomonitor::taken_record> batch;
     bool unflushed = false;
+    DWORD wait = INFINITE;  // idle: the first record wakes this thread
     for (;;) {
-        const bool open = queue.take_all(batch, unflushed ? 0 : kPollMs);
+        const bool open = queue.take_all(batch, unflushed ? 0 : wait);
         if (batch.empty()) {
+            if (!unflushed && !open)
+                break;
             if (unflushed)
                 output.flush();
-            else if (!open)
-                break;
+            // Records may follow at once: poll for a while before waiting idle again.
+            wait = unflushed ? kPollMs : INFINITE;
             unflushed = false;
             continue;
         }
+        wait = kPollMs;
         for (const iomonitor::taken_record& record : batch)
             if (!output.count_reached())
                 unflushed |= output.write(record);

@@ -40,7 +40,7 @@ void record_queue::push(taken_record record)
             return;
         bytes_ += bytes_of(record);
         records_.push_back(std::move(record));
-        wake = records_.size() >= wake_records_ || bytes_ >= max_bytes_ / 2;
+        wake = idle_ || records_.size() >= wake_records_ || bytes_ >= max_bytes_ / 2;
     }
     if (wake)
         WakeConditionVariable(&not_empty_);
@@ -51,8 +51,14 @@ bool record_queue::take_all(std::vector<taken_record>& batch, DWORD wait_ms)
     batch.clear();
     {
         exclusive guard(lock_);
-        if (wait_ms && records_.empty() && !closed_)
+        if (wait_ms == INFINITE) {
+            idle_ = true;
+            while (records_.empty() && !closed_)
+                SleepConditionVariableSRW(&not_empty_, &lock_, INFINITE, 0);
+            idle_ = false;
+        } else if (wait_ms && records_.empty() && !closed_) {
             SleepConditionVariableSRW(&not_empty_, &lock_, wait_ms, 0);
+        }
         if (records_.empty())
             return !closed_;
         batch.reserve(records_.size());

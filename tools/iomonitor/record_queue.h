@@ -20,9 +20,10 @@ struct taken_record {
 class record_queue {
 public:
     // At most `max_records` records and (unless a single record is larger) `max_bytes` bytes.
-    // The reader wakes a waiting writer thread only once `wake_records` records are queued, so
-    // that in a burst the writer thread works in batches instead of once per record; below
-    // that the writer thread finds the records when its own wait times out.
+    // A writer thread that waits without a time limit (idle) is woken by the first record; one
+    // that waits with a time limit (in a burst) only once `wake_records` records are queued, so
+    // that it works in batches instead of once per record, and otherwise finds the records when
+    // its wait times out.
     record_queue(std::size_t max_records, std::size_t max_bytes, std::size_t wake_records) noexcept;
     record_queue(const record_queue&) = delete;
     record_queue& operator=(const record_queue&) = delete;
@@ -30,7 +31,8 @@ public:
     // Waits while the queue is full; a closed queue drops the record.
     void push(taken_record record);
     // Moves every queued record into `batch` (which it clears first), waiting up to `wait_ms`
-    // while there is none. False when the queue is closed and empty.
+    // (INFINITE: until a record comes) while there is none. False when the queue is closed and
+    // empty.
     bool take_all(std::vector<taken_record>& batch, DWORD wait_ms);
     // No more records: the writer thread ends once it has taken what is queued.
     void close() noexcept;
@@ -50,6 +52,7 @@ private:
     std::deque<taken_record> records_;
     std::size_t bytes_ = 0;
     bool closed_ = false;
+    bool idle_ = false;  // the writer thread waits without a time limit
 };
 
 }  // namespace iomonitor
