@@ -14,14 +14,16 @@
 #include <objbase.h>
 #include <oleauto.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "com_ptr.h"
-#include "monitor_process.h"
 #include "MrvRS232.h"
 #include "server_module.h"
+#include "slow_terminal.h"
 #include "timing.h"
 #include "visa_library.h"
 #include "visacom.h"
@@ -32,8 +34,12 @@ namespace {
 
 constexpr ViUInt32 kMiB = 1024 * 1024;
 constexpr double kThinTarget = 2.0;      // a thin call: at most twice the direct call
-constexpr double kTracingTarget = 1.2;   // no monitor: at most 1.2x the call without tracing
-constexpr int kWatchedSeconds = 3;       // thin calls while the monitor reads
+constexpr double kTracingTarget = 1.05;  // no monitor: at most 1.05x the call without tracing
+constexpr int kWatchedSeconds = 2;       // thin calls while the monitor reads
+constexpr int kWatchedRounds = 3;
+constexpr double kWatchedTarget = 3.0;   // records per second: at least 3x the serial monitor
+constexpr DWORD kTerminalPauseMs = 2;    // the slow terminal's pause after each write
+constexpr double kOpenTarget = 3.0;      // opening a session: at most 3x the library's open
 constexpr double kTransferTarget = 0.9;  // 1 MiB: at least 90% of the direct throughput
 
 struct com_apartment {
@@ -78,7 +84,7 @@ void report(const char* server, const char* direct, bench::side_by_side t, ViUIn
     }
     if (bytes == 0) {
         const double ratio = t.server / t.direct;
-        std::printf("%-34s %-18s %9.2f us %9.2f us  %5.2fx  %s (<= %.1fx)\n", server, direct,
+        std::printf("%-34s %-18s %9.2f us %9.2f us  %5.2fx  %s (<= %.3gx)\n", server, direct,
                     t.server * 1e6, t.direct * 1e6, ratio, ratio <= target ? "ok" : "MISSED",
                     target);
     } else {
@@ -144,44 +150,137 @@ void measure_tracing_cost(const thin_calls& traced, int rounds, int calls)
     untraced.session->Close();
 }
 
+// Where the monitor writes, and how it runs.
+struct watched_setup {
+    const char* label;
+    bool serial;    // --serial: today's single-threaded monitor
+    bool terminal;  // a slow terminal instead of a file
+};
+
 // The thin calls, alternating, for a fixed time while iomonitor.exe reads every record of this
-// process into a file; the monitor's own time limit stops it afterwards.
-void measure_watched(const thin_calls& traced)
+// process; the monitor's own time limit stops it afterwards. Records per second, or -1.
+double measure_watched(const thin_calls& traced, const watched_setup& setup)
 {
-    std::printf("\nbench: thin calls for %d s while iomonitor.exe reads every record\n\n",
-                kWatchedSeconds);
     const std::wstring dir = bench::program_directory();
     const std::wstring out = dir + L"bench_monitor.txt";
-    bench::monitor_process monitor(dir + L"iomonitor.exe", out, kWatchedSeconds + 2);
+    DeleteFileW(out.c_str());
+    bench::slow_terminal terminal(kTerminalPauseMs);
+    std::wstring command = L"\"" + dir + L"iomonitor.exe\" --seconds " +
+                           std::to_wstring(kWatchedSeconds + 2) + L" --pid " +
+                           std::to_wstring(GetCurrentProcessId());
+    if (setup.serial)
+        command += L" --serial";
+    if (!setup.terminal)
+        command += L" --out \"" + out + L"\"";
+    bench::child_process monitor(command, setup.terminal ? terminal.client() : nullptr);
+    terminal.close_client();
     if (!monitor.started() || !monitor.wait_until_watching(20000)) {
-        std::printf("not measured: iomonitor.exe did not start watching\n");
-        return;
+        std::printf("%-34s not measured: iomonitor.exe did not start watching\n", setup.label);
+        return -1;
     }
     long calls = 0;
     double elapsed = 0;
     for (const double start = bench::seconds_now();
          (elapsed = bench::seconds_now() - start) < kWatchedSeconds; ++calls) {
         if (!(calls % 2 ? traced.timeout() : traced.baud_rate())) {
-            std::printf("not measured: a call failed\n");
-            return;
+            std::printf("%-34s not measured: a call failed\n", setup.label);
+            return -1;
         }
     }
     if (!monitor.wait_for_exit(30000)) {
-        std::printf("not measured: iomonitor.exe did not end by itself with exit code 0\n");
-        return;
+        std::printf("%-34s not measured: iomonitor.exe did not end with exit code 0\n",
+                    setup.label);
+        return -1;
     }
-    const long records = monitor.records_written();
-    std::printf("%ld calls in %.2f s: %.1f us per call while watched\n", calls, elapsed,
-                elapsed / calls * 1e6);
-    std::printf("%ld records written by iomonitor.exe (%ld expected): %.0f records per second\n",
-                records, 2 * calls, records / elapsed);
-    std::printf("(records in %ls)\n", out.c_str());
+    long records = 0;
+    if (setup.terminal) {
+        const std::string text = terminal.finish();
+        for (char c : text)
+            records += c == '\n';
+    } else {
+        records = bench::count_lines(out);
+    }
+    const double rate = records / elapsed;
+    std::printf("%-34s %8.1f us %8ld %8ld %10.0f\n", setup.label, elapsed / calls * 1e6, records,
+                2 * calls, rate);
+    return rate;
 }
 
-int run()
+void report_watched_ratio(const char* what, double rate, double base, double target)
 {
-    com_apartment com;
-    CLSID clsid{};
+    if (rate <= 0 || base <= 0) {
+        std::printf("%-46s not measured\n", what);
+        return;
+    }
+    const double ratio = rate / base;
+    std::printf("%-46s %5.2fx  %s (>= %.3gx)\n", what, ratio, ratio >= target ? "ok" : "MISSED",
+                target);
+}
+
+// Records per second while iomonitor.exe reads, to a file and to a slow terminal, for today's
+// single-threaded monitor (--serial) and the monitor with its writer thread, in one run.
+void measure_watching(const thin_calls& traced)
+{
+    std::printf("\nbench: thin calls for %d s each while iomonitor.exe reads every record (slow "
+                "terminal: a pipe whose reader pauses %lu ms after each write)\n\n",
+                kWatchedSeconds, kTerminalPauseMs);
+    std::printf("%-34s %11s %8s %8s %10s\n", "monitor, output", "per call", "records", "expected",
+                "records/s");
+    // The machine is shared: each setup runs in every round, in the same order, and keeps its
+    // best rate.
+    const watched_setup setups[] = {{"--serial, file", true, false},
+                                    {"threaded, file", false, false},
+                                    {"--serial, slow terminal", true, true},
+                                    {"threaded, slow terminal", false, true}};
+    double best[4] = {-1, -1, -1, -1};
+    for (int round = 0; round < kWatchedRounds; ++round)
+        for (int i = 0; i < 4; ++i)
+            best[i] = std::max(best[i], measure_watched(traced, setups[i]));
+    const double serial_file = best[0], file = best[1], serial_terminal = best[2],
+                 terminal = best[3];
+    std::printf("\n");
+    report_watched_ratio("file: threaded vs --serial", file, serial_file, kWatchedTarget);
+    report_watched_ratio("slow terminal: threaded vs --serial", terminal, serial_terminal,
+                         kWatchedTarget);
+    report_watched_ratio("threaded: slow terminal vs file", terminal, file, 1.0);
+}
+
+// Opening a session from nothing and closing it again: create + Init + Close + release through
+// the server against viOpenDefaultRM + viOpen + viClose twice on the library.
+void measure_session_open(bench::visa_library& visa, const CLSID& clsid)
+{
+    std::printf("\nbench: opening and closing a session on ASRL1::INSTR\n\n");
+    std::printf("%-34s %-18s %12s %12s  %6s\n", "server", "direct", "server", "direct", "ratio");
+    owned_bstr resource(L"ASRL1::INSTR"), options(L"");
+    report("create+Init+Close+release", "viOpenDefaultRM+viOpen+2 viClose",
+           bench::compare_calls(
+               5, 40,
+               [&] {
+                   com_ptr<IVisaSession> s;
+                   return SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER,
+                                                     IID_IVisaSession, s.put_void())) &&
+                          s->Init(resource.b, NO_LOCK, 2000, options.b) == S_OK &&
+                          s->Close() == S_OK;
+               },
+               [&] {
+                   ViSession rm = 0, vi = 0;
+                   return visa.open_default_rm(&rm) == VI_SUCCESS &&
+                          visa.open(rm, "ASRL1::INSTR", VI_NULL, 0, &vi) == VI_SUCCESS &&
+                          visa.close(vi) == VI_SUCCESS && visa.close(rm) == VI_SUCCESS;
+               }),
+           0, kOpenTarget);
+    // Init loads the first-choice library "mvvisa32.dll" by name before "visa32.dll"; where it
+    // is not installed, the loader's failed search is part of every Init.
+    const bench::side_by_side search = bench::compare_calls(
+        5, 40, [] { return LoadLibraryA("mvvisa32.dll") == nullptr; }, [] { return true; });
+    if (search.server >= 0)
+        std::printf("(of which the failed search for the first-choice mvvisa32.dll: %.2f us)\n",
+                    search.server * 1e6);
+}
+
+// Everything measured on one open session of the server.
+int measure_open_session(CLSID& clsid, bench::visa_library& visa)
+{
     com_ptr<IVisaSession> session;
     HRESULT hr = CLSIDFromProgID(L"MorvaneRS232.RS232Svr", &clsid);
     if (SUCCEEDED(hr))
@@ -197,7 +296,6 @@ int run()
     if (!message || !serial)
         return fail("QueryInterface", E_NOINTERFACE), 1;
 
-    bench::visa_library visa;
     if (!visa.bind())
         return fail("binding visa32.dll in this process", static_cast<long>(GetLastError())), 1;
     ViSession rm = 0, vi = 0;
@@ -305,8 +403,20 @@ int run()
 
     const thin_calls traced{session, serial};
     measure_tracing_cost(traced, 2 * rounds, calls);
-    measure_watched(traced);
+    measure_watching(traced);
     session->Close();
+    return 0;
+}
+
+int run()
+{
+    com_apartment com;
+    CLSID clsid{};
+    bench::visa_library visa;
+    if (const int failed = measure_open_session(clsid, visa))
+        return failed;
+    // Every session of this process is gone: the next open is one from nothing.
+    measure_session_open(visa, clsid);
     return 0;
 }
 

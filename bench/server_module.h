@@ -54,13 +54,4 @@ private:
     HMODULE module_;
 };
 
-// The directory of this program, with a trailing backslash.
-inline std::wstring program_directory()
-{
-    wchar_t path[MAX_PATH + 1] = {};
-    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring full(path, n);
-    return full.substr(0, full.find_last_of(L'\\') + 1);
-}
-
 }  // namespace bench

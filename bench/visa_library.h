@@ -1,11 +1,14 @@
 #pragma once
 // The VISA library that the server loaded into this process, called directly: the entries are
-// taken from the already loaded module, so both sides of the benchmark use the same code.
+// taken from the already loaded module, so both sides of the benchmark use the same code. The
+// benchmark holds a reference of its own, so the module stays loaded when the server's sessions
+// are gone.
 #include <windows.h>
 
 #include <visa.h>
 
 #include "simvisa_control.h"
+#include "unique_any.h"
 
 namespace bench {
 
@@ -14,8 +17,11 @@ public:
     // The module must already be loaded (by the server's Init).
     bool bind()
     {
-        module_ = GetModuleHandleW(L"visa32.dll");
-        return module_ && get(open_default_rm, "viOpenDefaultRM") && get(open, "viOpen") &&
+        HMODULE loaded = nullptr;
+        if (!GetModuleHandleExW(0, L"visa32.dll", &loaded))
+            return false;
+        module_.reset(loaded);
+        return get(open_default_rm, "viOpenDefaultRM") && get(open, "viOpen") &&
                get(close, "viClose") && get(get_attribute, "viGetAttribute") &&
                get(set_attribute, "viSetAttribute") && get(read, "viRead") &&
                get(write, "viWrite") && get(clear, "viClear") &&
@@ -36,11 +42,11 @@ private:
     template <class F>
     bool get(F& entry, const char* name)
     {
-        entry = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+        entry = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module_.get(), name)));
         return entry != nullptr;
     }
 
-    HMODULE module_ = nullptr;
+    mrv::unique_hmodule module_;
 };
 
 }  // namespace bench

@@ -5,17 +5,21 @@
 #include <cstdint>
 #include <cstring>
 
+#include "simulation_block_layout.h"
+
 namespace simvisa {
 namespace {
 
-uint32_t word_at(const unsigned char* base, unsigned offset)
+namespace layout = simulation_block_layout;
+
+uint32_t word_at(const unsigned char* base, std::size_t offset)
 {
     uint32_t v;
     std::memcpy(&v, base + offset, 4);
     return v;
 }
 
-std::string text_at(const unsigned char* base, unsigned offset, unsigned size)
+std::string text_at(const unsigned char* base, std::size_t offset, std::size_t size)
 {
     const char* p = reinterpret_cast<const char*>(base + offset);
     return std::string(p, strnlen(p, size));
@@ -37,7 +41,7 @@ struct mapping {
 
 std::string simulation_block_name()
 {
-    return "Global\\_Morvane_LinkLibs_Process_Shm_" + std::to_string(GetCurrentProcessId());
+    return std::string("Global\\") + layout::kBaseName + std::to_string(GetCurrentProcessId());
 }
 
 bool simulated_open(std::string& file)
@@ -51,20 +55,20 @@ bool simulated_open(std::string& file)
     if (!m.handle)
         return false;
     m.view = static_cast<const unsigned char*>(
-        MapViewOfFile(m.handle, FILE_MAP_READ, 0, 0, sim_block::size));
+        MapViewOfFile(m.handle, FILE_MAP_READ, 0, 0, layout::kSize));
     if (!m.view)
         return false;
-    if (word_at(m.view, sim_block::version_offset) != sim_block::size)
+    if (word_at(m.view, layout::version_at) != layout::kSize)
         return false;
-    if (word_at(m.view, sim_block::in_use_offset) != 1)
+    if (word_at(m.view, layout::in_use_at) != 1)
         return false;
-    if (word_at(m.view, sim_block::thread_offset) != GetCurrentThreadId())
+    if (word_at(m.view, layout::thread_at) != GetCurrentThreadId())
         return false;
-    if (text_at(m.view, sim_block::intf_offset, sim_block::field_size) != "ASRL")
+    if (text_at(m.view, layout::interface_at, layout::kNameFieldSize) != "ASRL")
         return false;
-    if (text_at(m.view, sim_block::class_offset, sim_block::field_size) != "INSTR")
+    if (text_at(m.view, layout::class_at, layout::kNameFieldSize) != "INSTR")
         return false;
-    file = text_at(m.view, sim_block::file_offset, sim_block::file_size);
+    file = text_at(m.view, layout::file_at, layout::kFileSize);
     return !file.empty();
 }
 

@@ -1,11 +1,14 @@
-// The trace scope of one call: no record is made while nobody watches, and the records that are
-// sent carry the in-values as they were at entry and the out-values as they are at exit, also
-// when tracing is switched on in the middle of a call.
+// The trace scope of one call: the first traced call of the process makes the trace pipe, no
+// record is made while nobody watches, and the records that are sent carry the in-values as they
+// were at entry and the out-values as they are at exit, also when tracing is switched on in the
+// middle of a call.
 #include <gtest/gtest.h>
 
 #include "method_trace_scope.h"
+#include "nko_client.h"
 #include "trace_collector.h"
 #include "trace_layer.h"
+#include "unique_any.h"
 
 using namespace mrv;
 using namespace mrv::test;
@@ -40,6 +43,27 @@ bool contains(const std::wstring& text, const wchar_t* part)
 }
 
 }  // namespace
+
+// First in this file, so that it runs in a process that has made no trace pipe yet.
+TEST(TraceScope, FirstTracedCallMakesThePipeAndTheStatusStaysOpenAfterTheLastSession)
+{
+    ASSERT_EQ(nullptr, trace::existing_trace_pipe()) << "the process has traced nothing yet";
+    {
+        counting_layer layer;
+        long value = 0;
+        MethodTraceScope scope(layer, "IMessage", "Get", {out_param("*pVal", VT_I4, &value)});
+        EXPECT_NE(nullptr, trace::existing_trace_pipe()) << "made with nobody watching";
+        EXPECT_EQ(0, layer.made) << "no record without a monitor";
+        // Other processes find the pipe's objects by name.
+        const unique_handle data(
+            OpenEventA(SYNCHRONIZE, FALSE,
+                       nko_global_name("IOTrace_Event_Pipe_011030_t_writeToIoWatch").c_str()));
+        EXPECT_TRUE(data);
+    }
+    EXPECT_EQ(0, trace::registered_trace_layers());
+    EXPECT_TRUE(trace::shared_trace_status().is_open())
+        << "the next session must not open the shared trace status again";
+}
 
 TEST(TraceScope, NoRecordIsMadeWhileNobodyWatches)
 {

@@ -3,10 +3,15 @@
 // a record count.
 //
 //   iomonitor [--xml] [--out FILE] [--limit BYTES] [--method TEXT] [--pid ID]
-//             [--count N] [--seconds S] [--force]
+//             [--count N] [--seconds S] [--force] [--serial]
 //
 // While it runs, tracing is switched on and the shared trace status says that a monitor reads
 // the trace pipe; on the way out both are switched off again so that no writer waits for it.
+//
+// Every traced call waits until the monitor has taken its record, so the monitor's reader thread
+// only takes and acknowledges records and hands them through a bounded queue to a writer thread,
+// which formats and writes them and flushes whenever the queue runs empty. --serial does all of
+// it on one thread, a line flushed per record (kept to compare the two).
 #include <windows.h>
 
 #include <atomic>
@@ -14,9 +19,11 @@
 #include <cstdlib>
 #include <cwchar>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "record_line.h"
+#include "record_output.h"
+#include "record_queue.h"
 #include "trace_pipe.h"
 #include "trace_status.h"
 
@@ -25,20 +32,18 @@ namespace {
 using mrv::trace::shared_trace_status;
 
 struct options {
-    bool xml = false;
+    iomonitor::output_options output;
     std::wstring out_file;
     bool set_limit = false;
     long limit = 0;
-    std::wstring method;
-    std::wstring pid;
-    long count = -1;     // records to show before stopping; -1: no limit
-    long seconds = -1;   // -1: no limit
-    bool force = false;  // take over from a monitor that did not clear its flag
+    long seconds = -1;    // -1: no limit
+    bool force = false;   // take over from a monitor that did not clear its flag
+    bool serial = false;  // one thread, one flushed line per record
 };
 
 constexpr wchar_t kUsage[] =
     L"usage: iomonitor [--xml] [--out FILE] [--limit BYTES] [--method TEXT] [--pid ID]\n"
-    L"                 [--count N] [--seconds S] [--force]\n"
+    L"                 [--count N] [--seconds S] [--force] [--serial]\n"
     L"  --xml       print each record's XML text instead of a readable line\n"
     L"  --out FILE  write the records to FILE instead of the console\n"
     L"  --limit N   bytes of each array argument shown (default 32, -1 for all)\n"
@@ -47,7 +52,8 @@ constexpr wchar_t kUsage[] =
     L"  --count N   stop after showing N records\n"
     L"  --seconds S stop after S seconds\n"
     L"  --force     start even though the status says another monitor reads (one that ended\n"
-    L"              without clearing its flag)\n";
+    L"              without clearing its flag)\n"
+    L"  --serial    take, write and flush each record on one thread (for comparison)\n";
 
 bool parse(int argc, wchar_t** argv, options& o)
 {
@@ -55,28 +61,31 @@ bool parse(int argc, wchar_t** argv, options& o)
         const std::wstring arg = argv[i];
         const bool has_value = i + 1 < argc;
         if (arg == L"--xml")
-            o.xml = true;
+            o.output.xml = true;
         else if (arg == L"--out" && has_value)
             o.out_file = argv[++i];
         else if (arg == L"--limit" && has_value)
             o.set_limit = true, o.limit = std::wcstol(argv[++i], nullptr, 10);
         else if (arg == L"--method" && has_value)
-            o.method = argv[++i];
+            o.output.method = argv[++i];
         else if (arg == L"--pid" && has_value)
-            o.pid = argv[++i];
+            o.output.pid = argv[++i];
         else if (arg == L"--count" && has_value)
-            o.count = std::wcstol(argv[++i], nullptr, 10);
+            o.output.count = std::wcstol(argv[++i], nullptr, 10);
         else if (arg == L"--seconds" && has_value)
             o.seconds = std::wcstol(argv[++i], nullptr, 10);
         else if (arg == L"--force")
             o.force = true;
+        else if (arg == L"--serial")
+            o.serial = true;
         else
             return false;
     }
     return true;
 }
 
-std::atomic<bool> g_stop{false};
+std::atomic<bool> g_stop{false};           // Ctrl+C or another console event
+std::atomic<bool> g_count_reached{false};  // the writer thread has shown --count records
 void release_monitor();
 mrv::trace::trace_pipe* g_pipe = nullptr;
 
@@ -89,26 +98,6 @@ BOOL WINAPI on_console_event(DWORD event)
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
         release_monitor();
     return TRUE;
-}
-
-std::string utf8(const std::wstring& text)
-{
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                      nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n : 0, '\0');
-    if (n > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n,
-                            nullptr, nullptr);
-    return out;
-}
-
-std::wstring local_time()
-{
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    wchar_t text[16];
-    std::swprintf(text, 16, L"%02u:%02u:%02u.%03u", t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
-    return text;
 }
 
 // Switches tracing on with this monitor as its reader; release() switches it off again, once,
@@ -134,6 +123,127 @@ void release_monitor()
     status.set_tracing(false);
     status.set_flag(mrv::trace::status_records_wanted_at, 0);
     status.set_flag(mrv::trace::status_monitor_at, 0);
+}
+
+// Whether the monitor should stop taking records: Ctrl+C, the time limit or the count.
+class stop_condition {
+public:
+    explicit stop_condition(long seconds)
+        : deadline_(seconds < 0 ? 0 : GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000)
+    {}
+    bool reached() const
+    {
+        return g_stop || g_count_reached || (deadline_ && GetTickCount64() >= deadline_);
+    }
+
+private:
+    ULONGLONG deadline_;
+};
+
+iomonitor::taken_record take(mrv::trace::trace_pipe& pipe, std::vector<wchar_t>& buffer)
+{
+    iomonitor::taken_record record;
+    GetSystemTimeAsFileTime(&record.taken_at);
+    const DWORD bytes = pipe.take_record(buffer.data(), mrv::trace::kPipeCapacity, &record.cut);
+    std::wstring_view text(buffer.data(), bytes / sizeof(wchar_t));
+    record.text.assign(text.substr(0, text.find(L'\0')));
+    return record;
+}
+
+// The single-thread loop: each record is taken and acknowledged, and its line written and
+// flushed, before the next one is waited for.
+void run_serial(mrv::trace::trace_pipe& pipe, const stop_condition& stop,
+                iomonitor::record_output& output)
+{
+    std::vector<wchar_t> buffer(mrv::trace::kPipeCapacity / sizeof(wchar_t) + 1);
+    while (!stop.reached() && !output.count_reached()) {
+        DWORD length = 0;
+        const int waited = pipe.wait_for_record(200, &length);
+        if (waited == mrv::trace::pipe_timed_out)
+            continue;
+        if (waited != mrv::trace::pipe_ok)
+            break;
+        const iomonitor::taken_record record = take(pipe, buffer);
+        pipe.acknowledge();
+        if (output.write(record))
+            output.flush();
+    }
+    release_monitor();
+}
+
+// The writer thread: formats and writes whatever the reader queued, in batches, and flushes
+// whenever the queue has run empty; at the count it tells the reader to stop.
+void write_records(iomonitor::record_queue& queue, iomonitor::record_output& output)
+{
+    constexpr DWORD kPollMs = 10;  // in a burst: how long a record may wait below the batch
+    std::vector<iomonitor::taken_record> batch;
+    bool unflushed = false;
+    DWORD wait = INFINITE;  // idle: the first record wakes this thread
+    for (;;) {
+        const bool open = queue.take_all(batch, unflushed ? 0 : wait);
+        if (batch.empty()) {
+            if (!unflushed && !open)
+                break;
+            if (unflushed)
+                output.flush();
+            // Records may follow at once: poll for a while before waiting idle again.
+            wait = unflushed ? kPollMs : INFINITE;
+            unflushed = false;
+            continue;
+        }
+        wait = kPollMs;
+        for (const iomonitor::taken_record& record : batch)
+            if (!output.count_reached())
+                unflushed |= output.write(record);
+        if (output.count_reached())
+            g_count_reached = true;
+    }
+    output.flush();
+}
+
+// The reader thread: takes each record, queues it, and acknowledges it together with the wait
+// for the next one. On the way out tracing is switched off first, then a record that a writer
+// signalled before that is still taken, so that no writer is left waiting for this monitor.
+void run_threaded(mrv::trace::trace_pipe& pipe, const stop_condition& stop,
+                  iomonitor::record_output& output)
+{
+    constexpr std::size_t kQueuedRecords = 4096;
+    constexpr std::size_t kQueuedBytes = 16u << 20;
+    constexpr std::size_t kBatch = 256;
+    iomonitor::record_queue queue(kQueuedRecords, kQueuedBytes, kBatch);
+    std::thread writer([&] { write_records(queue, output); });
+
+    std::vector<wchar_t> buffer(mrv::trace::kPipeCapacity / sizeof(wchar_t) + 1);
+    bool unacknowledged = false;
+    while (!stop.reached()) {
+        DWORD length = 0;
+        const int waited = unacknowledged ? pipe.acknowledge_and_wait(200, &length)
+                                          : pipe.wait_for_record(200, &length);
+        unacknowledged = false;
+        if (waited == mrv::trace::pipe_timed_out)
+            continue;
+        if (waited != mrv::trace::pipe_ok)
+            break;
+        queue.push(take(pipe, buffer));
+        unacknowledged = true;
+    }
+    release_monitor();
+    // A writer that saw the monitor flag before it was cleared has signalled (or is about to
+    // signal) one more record; take it rather than leave the writer to its next 500 ms step.
+    for (int i = 0; i < 4; ++i) {
+        DWORD length = 0;
+        const int waited = unacknowledged ? pipe.acknowledge_and_wait(i == 0 ? 0 : 20, &length)
+                                          : pipe.poll_record(i == 0 ? 0 : 20, &length);
+        unacknowledged = false;
+        if (waited != mrv::trace::pipe_ok)
+            break;
+        queue.push(take(pipe, buffer));
+        unacknowledged = true;
+    }
+    if (unacknowledged)
+        pipe.acknowledge();
+    queue.close();
+    writer.join();
 }
 
 }  // namespace
@@ -162,48 +272,24 @@ int wmain(int argc, wchar_t** argv)
         return 3;
     }
     FILE* out = stdout;
-    if (!o.out_file.empty() && !(out = _wfopen(o.out_file.c_str(), L"w"))) {
+    if (!o.out_file.empty() && !(out = _wfopen(o.out_file.c_str(), L"wb"))) {
         std::fwprintf(stderr, L"iomonitor: cannot write %ls\n", o.out_file.c_str());
         return 1;
     }
     SetConsoleCtrlHandler(on_console_event, TRUE);
 
-    long shown = 0;
+    iomonitor::record_output output(o.output, out);
     {
         register_monitor(o);
         std::fprintf(stderr, "iomonitor: watching (Ctrl+C to stop)\n");
-        const ULONGLONG deadline = o.seconds < 0 ? 0 : GetTickCount64() + o.seconds * 1000ull;
-        std::vector<wchar_t> record(mrv::trace::kPipeCapacity / sizeof(wchar_t) + 1);
-        while (!g_stop && (o.count < 0 || shown < o.count)) {
-            if (deadline && GetTickCount64() >= deadline)
-                break;
-            DWORD length = 0;
-            const int waited = g_pipe->wait_for_record(200, &length);
-            if (waited == mrv::trace::pipe_timed_out)
-                continue;
-            if (waited != mrv::trace::pipe_ok)
-                break;
-            bool cut = false;
-            const DWORD bytes = g_pipe->take_record(record.data(), mrv::trace::kPipeCapacity, &cut);
-            g_pipe->acknowledge();
-            std::wstring text(record.data(), bytes / sizeof(wchar_t));
-            if (const std::size_t nul = text.find(L'\0'); nul != std::wstring::npos)
-                text.resize(nul);
-
-            const iomonitor::record_summary summary = iomonitor::summarize_record(text);
-            if (!o.method.empty() && summary.method.find(o.method) == std::wstring::npos)
-                continue;
-            if (!o.pid.empty() && summary.process_id != o.pid)
-                continue;
-            const std::wstring line = o.xml ? text : local_time() + L" " + summary.line;
-            std::fputs(utf8(line + (cut ? L" [cut]" : L"") + L"\n").c_str(), out);
-            std::fflush(out);
-            ++shown;
-        }
-        release_monitor();
+        const stop_condition stop(o.seconds);
+        if (o.serial)
+            run_serial(*g_pipe, stop, output);
+        else
+            run_threaded(*g_pipe, stop, output);
     }
     if (out != stdout)
         std::fclose(out);
-    std::fprintf(stderr, "iomonitor: %ld records shown\n", shown);
+    std::fprintf(stderr, "iomonitor: %ld records shown\n", output.shown());
     return 0;
 }

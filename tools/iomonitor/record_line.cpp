@@ -13,22 +13,50 @@ namespace {
 
 using attribute = std::pair<std::wstring, std::wstring>;
 
-std::wstring unescape(std::wstring_view text)
+// A control character as the readable line shows it, so that one record stays one line.
+void append_visible(std::wstring& line, wchar_t c)
+{
+    switch (c) {
+    case L'\r':
+        line += L"\\r";
+        return;
+    case L'\n':
+        line += L"\\n";
+        return;
+    case L'\t':
+        line += L"\\t";
+        return;
+    default:
+        break;
+    }
+    if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029) {
+        static constexpr wchar_t hex[] = L"0123456789abcdef";
+        line += c < 0x100 ? L"\\x" : L"\\u";
+        for (int shift = c < 0x100 ? 4 : 12; shift >= 0; shift -= 4)
+            line += hex[(c >> shift) & 15];
+        return;
+    }
+    line += c;
+}
+
+// An attribute value of the record as readable text: entities replaced, control characters
+// escaped.
+std::wstring readable(std::wstring_view text)
 {
     static constexpr std::pair<std::wstring_view, wchar_t> entities[] = {
         {L"&amp;", L'&'}, {L"&lt;", L'<'}, {L"&gt;", L'>'}, {L"&quot;", L'"'}};
     std::wstring plain;
     for (std::size_t i = 0; i < text.size();) {
-        bool replaced = false;
-        for (const auto& [entity, c] : entities)
+        wchar_t c = text[i];
+        std::size_t used = 1;
+        for (const auto& [entity, replacement] : entities)
             if (text.substr(i, entity.size()) == entity) {
-                plain += c;
-                i += entity.size();
-                replaced = true;
+                c = replacement;
+                used = entity.size();
                 break;
             }
-        if (!replaced)
-            plain += text[i++];
+        append_visible(plain, c);
+        i += used;
     }
     return plain;
 }
@@ -53,7 +81,7 @@ bool read_tag(std::wstring_view xml, std::size_t& at, std::wstring& name,
         if (close == std::wstring_view::npos)
             return false;
         attributes.emplace_back(std::wstring(xml.substr(i + 1, eq - i - 1)),
-                                unescape(xml.substr(eq + 2, close - eq - 2)));
+                                readable(xml.substr(eq + 2, close - eq - 2)));
         i = close + 1;
     }
     const std::size_t end = xml.find(L'>', i);
@@ -84,7 +112,8 @@ std::wstring hresult_text(const std::wstring& decimal)
 record_summary summarize_record(std::wstring_view xml)
 {
     record_summary summary;
-    summary.line.assign(xml);
+    for (wchar_t c : xml)
+        append_visible(summary.line, c);
     std::size_t at = 0;
     std::wstring tag;
     std::vector<attribute> attributes;

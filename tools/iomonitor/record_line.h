@@ -9,7 +9,9 @@ struct record_summary {
     std::wstring kind;    // "Method_Enter", "Method_Exit", "Method_Error"
     std::wstring method;  // "IMessage::Write"
     std::wstring process_id;
-    std::wstring line;  // the readable form, without a line break
+    // The readable form, without a line break: control characters in values are shown as \r,
+    // \n, \t or \xHH.
+    std::wstring line;
 };
 
 // Reads the record's attributes and parameters; an unreadable record gives its raw text as the

@@ -9,32 +9,50 @@ namespace {
 // Serialises the first-time setup of every benaphore's counter across processes.
 HANDLE creation_lock()
 {
-    static HANDLE lock = NkoTakeHandle(NkoCreateSemaphore(
-        NkoSecurityAttributes(), 1, 65535, nko_global_name("MVTRACE_osSemCreateLock").c_str()));
-    return lock;
+    static const unique_handle lock(NkoTakeHandle(NkoCreateSemaphore(
+        NkoSecurityAttributes(), 1, 65535, nko_global_name("MVTRACE_osSemCreateLock").c_str())));
+    return lock.get();
 }
+
+// Holds the lock-creation lock (when it exists) for its lifetime.
+class creating_benaphore {
+public:
+    creating_benaphore() noexcept : lock_(creation_lock())
+    {
+        if (lock_)
+            WaitForSingleObject(lock_, INFINITE);
+    }
+    ~creating_benaphore()
+    {
+        if (lock_)
+            ReleaseSemaphore(lock_, 1, nullptr);
+    }
+    creating_benaphore(const creating_benaphore&) = delete;
+    creating_benaphore& operator=(const creating_benaphore&) = delete;
+
+private:
+    HANDLE lock_;
+};
 
 }  // namespace
 
 bool benaphore::create(const std::string& name)
 {
     close();
-    HANDLE creating = creation_lock();
-    if (creating)
-        WaitForSingleObject(creating, INFINITE);
-    mapping_ = NkoTakeHandle(NkoCreateFileMapping(INVALID_HANDLE_VALUE, NkoSecurityAttributes(),
-                                                  PAGE_READWRITE, 0, sizeof(LONG),
-                                                  (name + "_semShmName").c_str()));
-    const bool created = mapping_ && GetLastError() != ERROR_ALREADY_EXISTS;
-    if (mapping_)
-        counter_ = static_cast<volatile LONG*>(
-            MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(LONG)));
-    if (counter_ && created)
-        *counter_ = -1;
-    if (creating)
-        ReleaseSemaphore(creating, 1, nullptr);
-    semaphore_ = NkoTakeHandle(NkoCreateSemaphore(NkoSecurityAttributes(), 0, 65535, name.c_str()));
-    if (!counter_ || !semaphore_) {
+    {
+        creating_benaphore creating;
+        mapping_.reset(NkoTakeHandle(
+            NkoCreateFileMapping(INVALID_HANDLE_VALUE, NkoSecurityAttributes(), PAGE_READWRITE, 0,
+                                 sizeof(LONG), (name + "_semShmName").c_str())));
+        const bool created = mapping_ && GetLastError() != ERROR_ALREADY_EXISTS;
+        if (mapping_)
+            view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_ALL_ACCESS, 0, 0, sizeof(LONG)));
+        if (view_ && created)
+            *counter() = -1;
+    }
+    semaphore_.reset(
+        NkoTakeHandle(NkoCreateSemaphore(NkoSecurityAttributes(), 0, 65535, name.c_str())));
+    if (!view_ || !semaphore_) {
         close();
         return false;
     }
@@ -43,26 +61,21 @@ bool benaphore::create(const std::string& name)
 
 void benaphore::lock()
 {
-    if (InterlockedIncrement(counter_) >= 1)
-        WaitForSingleObject(semaphore_, INFINITE);
+    if (InterlockedIncrement(counter()) >= 1)
+        WaitForSingleObject(semaphore_.get(), INFINITE);
 }
 
 void benaphore::unlock()
 {
-    if (InterlockedDecrement(counter_) >= 0)
-        ReleaseSemaphore(semaphore_, 1, nullptr);
+    if (InterlockedDecrement(counter()) >= 0)
+        ReleaseSemaphore(semaphore_.get(), 1, nullptr);
 }
 
-void benaphore::close()
+void benaphore::close() noexcept
 {
-    if (counter_)
-        UnmapViewOfFile(const_cast<LONG*>(counter_));
-    if (mapping_)
-        CloseHandle(mapping_);
-    if (semaphore_)
-        CloseHandle(semaphore_);
-    counter_ = nullptr;
-    mapping_ = semaphore_ = nullptr;
+    view_.reset();
+    mapping_.reset();
+    semaphore_.reset();
 }
 
 }  // namespace mrv::trace

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "unique_any.h"
+
 namespace mrv::trace {
 
 class benaphore {
@@ -12,19 +14,32 @@ public:
     benaphore() = default;
     benaphore(const benaphore&) = delete;
     benaphore& operator=(const benaphore&) = delete;
-    ~benaphore() { close(); }
 
     // name: the full (prefixed) name of the semaphore; the counter lives in a mapping named
     // after it with "_semShmName" appended.
     bool create(const std::string& name);
     void lock();
     void unlock();
-    void close();
+    void close() noexcept;
 
 private:
-    HANDLE semaphore_ = nullptr;
-    HANDLE mapping_ = nullptr;
-    volatile LONG* counter_ = nullptr;
+    volatile LONG* counter() const noexcept { return static_cast<volatile LONG*>(view_.get()); }
+
+    unique_handle semaphore_;
+    unique_handle mapping_;
+    unique_view view_;
+};
+
+// Holds a benaphore locked for its lifetime.
+class benaphore_lock {
+public:
+    explicit benaphore_lock(benaphore& lock) : lock_(lock) { lock_.lock(); }
+    ~benaphore_lock() { lock_.unlock(); }
+    benaphore_lock(const benaphore_lock&) = delete;
+    benaphore_lock& operator=(const benaphore_lock&) = delete;
+
+private:
+    benaphore& lock_;
 };
 
 }  // namespace mrv::trace

@@ -12,13 +12,16 @@ namespace mrv {
 
 namespace {
 
-// Whether a record made now would be written. The two flag reads come first, so that a call
-// nobody watches reads shared memory only; the first record that goes out makes the process's
-// trace pipe (a failed try is repeated by the next one).
+// Whether a record made now would be written. The first traced call of the process makes its
+// trace pipe, watched or not, so that other processes find its named objects (a failed try is
+// repeated by the next call); after that the pipe costs one pointer read, and a call nobody
+// watches reads two flags of shared memory and builds nothing.
 bool records_go_out() noexcept
 {
+    if (!trace::process_trace_pipe())
+        return false;
     trace::trace_status& status = trace::shared_trace_status();
-    return status.tracing_enabled() && status.records_wanted() && trace::process_trace_pipe();
+    return status.tracing_enabled() && status.records_wanted();
 }
 
 // The internal array type of an array code: bytes shown in hexadecimal, or 16-, 32- or 64-bit

@@ -1,7 +1,6 @@
 #include "process_simulation_block.h"
 
 #include <cstring>
-#include <mutex>
 #include <string>
 
 #include "benaphore.h"
@@ -11,19 +10,9 @@ namespace mrv::trace {
 
 namespace {
 
-constexpr char kBaseName[] = "_Morvane_LinkLibs_Process_Shm_";
-constexpr std::size_t kMaxFileName = 260;
+namespace layout = simulation_block_layout;
 
-enum offsets : std::size_t {
-    version_at = 0,
-    thread_at = 4,
-    zero_at = 8,
-    in_use_at = 12,
-    tag_at = 16,
-    file_at = 1040,
-    interface_at = 2064,
-    class_at = 2084,
-};
+constexpr std::size_t kMaxFileName = 260;
 
 void put_word(unsigned char* view, std::size_t at, std::uint32_t value)
 {
@@ -40,68 +29,63 @@ void put_text(unsigned char* view, std::size_t at, std::size_t size, std::string
 
 }  // namespace
 
+simulation_publication::~simulation_publication()
+{
+    if (!block_)
+        return;
+    if (result_ == S_OK)
+        put_word(block_->view(), layout::in_use_at, 0);
+    block_->lock_.unlock();
+}
+
 int process_simulation_block::create()
 {
-    if (!lock_ready_) {
-        InitializeCriticalSection(&lock_);
-        lock_ready_ = true;
-    }
     if (view_)
         return 0;
 
     const std::string pid = std::to_string(GetCurrentProcessId());
     benaphore creating;
-    if (!creating.create(nko_global_name(std::string(kBaseName) + "Sem_" + pid)))
+    if (!creating.create(nko_global_name(std::string(layout::kBaseName) + "Sem_" + pid)))
         return -1;
-    creating.lock();
-    int result = -1;
-    mapping_ = NkoTakeHandle(NkoCreateFileMapping(
-        INVALID_HANDLE_VALUE, NkoSecurityAttributes(), PAGE_READWRITE, 0, kSimulationBlockSize,
-        nko_global_name(std::string(kBaseName) + pid).c_str()));
-    if (mapping_) {
-        const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
-        view_ = static_cast<unsigned char*>(
-            MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, kSimulationBlockSize));
-        if (view_) {
-            if (created) {
-                std::memset(view_, 0, kSimulationBlockSize);
-                put_word(view_, version_at, kSimulationBlockFresh);
-            }
-            result = created ? 1 : 0;
-        } else {
-            CloseHandle(mapping_);
-            mapping_ = nullptr;
-        }
+    benaphore_lock locked(creating);
+    mapping_.reset(NkoTakeHandle(NkoCreateFileMapping(
+        INVALID_HANDLE_VALUE, NkoSecurityAttributes(), PAGE_READWRITE, 0, layout::kSize,
+        nko_global_name(std::string(layout::kBaseName) + pid).c_str())));
+    if (!mapping_)
+        return -1;
+    const bool created = GetLastError() != ERROR_ALREADY_EXISTS;
+    view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_ALL_ACCESS, 0, 0, layout::kSize));
+    if (!view_) {
+        mapping_.reset();
+        return -1;
     }
-    creating.unlock();
-    return result;
+    if (created) {
+        std::memset(view(), 0, layout::kSize);
+        put_word(view(), layout::version_at, layout::kFresh);
+    }
+    return created ? 1 : 0;
 }
 
-HRESULT process_simulation_block::publish(std::string_view playback_tag, std::string_view file_name,
-                                          std::string_view interface_type,
-                                          std::string_view resource_class)
+simulation_publication process_simulation_block::publish(std::string_view playback_tag,
+                                                         std::string_view file_name,
+                                                         std::string_view interface_type,
+                                                         std::string_view resource_class)
 {
-    EnterCriticalSection(&lock_);
+    lock_.lock();
     if (file_name.size() >= kMaxFileName)
-        return E_INVALIDARG;
+        return {*this, E_INVALIDARG};
     if (!view_)
-        return E_HANDLE;  // no block to describe the open in
-    put_word(view_, version_at, kSimulationBlockSize);
-    put_word(view_, zero_at, 0);
-    put_word(view_, thread_at, GetCurrentThreadId());
-    put_text(view_, file_at, 1024, file_name);
-    put_text(view_, tag_at, 1024, playback_tag);
-    put_word(view_, in_use_at, 1);
-    put_text(view_, interface_at, 20, interface_type);
-    put_text(view_, class_at, 20, resource_class);
-    return S_OK;
-}
-
-void process_simulation_block::finish_publish()
-{
-    if (view_)
-        put_word(view_, in_use_at, 0);
-    LeaveCriticalSection(&lock_);
+        return {*this, E_HANDLE};  // no block to describe the open in
+    unsigned char* block = view();
+    put_word(block, layout::version_at, layout::kSize);
+    put_word(block, layout::zero_at, 0);
+    put_word(block, layout::thread_at, GetCurrentThreadId());
+    put_text(block, layout::file_at, layout::kFileSize, file_name);
+    put_text(block, layout::tag_at, layout::kTagSize, playback_tag);
+    put_word(block, layout::in_use_at, 1);
+    put_text(block, layout::interface_at, layout::kNameFieldSize, interface_type);
+    put_text(block, layout::class_at, layout::kNameFieldSize, resource_class);
+    return {*this, S_OK};
 }
 
 void process_simulation_block::ensure_created()
@@ -114,19 +98,11 @@ void process_simulation_block::ensure_created()
     }
 }
 
-void process_simulation_block::close()
+void process_simulation_block::close() noexcept
 {
     made_ = false;
-    if (view_)
-        UnmapViewOfFile(view_);
-    if (mapping_)
-        CloseHandle(mapping_);
-    view_ = nullptr;
-    mapping_ = nullptr;
-    if (lock_ready_) {
-        DeleteCriticalSection(&lock_);
-        lock_ready_ = false;
-    }
+    view_.reset();
+    mapping_.reset();
 }
 
 process_simulation_block& simulation_block()

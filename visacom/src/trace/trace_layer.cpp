@@ -53,9 +53,12 @@ void trace_layer::Register(const std::string& resource_name) noexcept
 
 void trace_layer::Unregister() noexcept
 {
+    // The shared trace status stays open after the last registration ends (it closes when the
+    // module unloads), so that the next session's Register does not open it again through the
+    // kernel-object server.
     std::lock_guard guard(g_trace_lock);
-    if (registered_ && --g_registrations == 0)
-        shared_trace_status().stop();
+    if (registered_)
+        --g_registrations;
     registered_ = false;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // The per-session trace layer: registered when the session opens (Init) and unregistered when
 // it is finally released, it hands out the enter and exit records of the session's calls. The
-// process-wide registration count keeps the shared trace status open while any session is
-// registered.
+// first registration of the process opens the shared trace status, which then stays open until
+// the module unloads.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -43,7 +43,7 @@ public:
     // Under the trace lock: counts the registration, keeps the resource name as the address,
     // opens the shared trace status, enables records. A second Register changes nothing.
     void Register(const std::string& resource_name) noexcept;
-    // Under the trace lock: uncounts a registration; the last one closes the shared trace status.
+    // Under the trace lock: uncounts a registration (the shared trace status stays open).
     void Unregister() noexcept;
 
     bool enabled() const noexcept { return enabled_; }

@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "trace_value.h"
+
 namespace mrv::trace {
 
 // The record interface the trace layer hands out.
@@ -74,14 +76,6 @@ private:
     std::wstring application_name_;
     std::int64_t start_time_;
 };
-
-// The pieces of the record text, shared with readers of records.
-std::wstring escape_xml(std::wstring_view text);
-// "int32", "ARRAY->uint8", "UNRECOGNIZED", ... for a value's type code.
-const wchar_t* trace_type_name(VARTYPE type) noexcept;
-// The text of a single value: hexadecimal for interface pointers and HRESULTs, else the
-// variant conversion of locale 1033 ("True"/"False"), or "Undisplayable Value".
-std::wstring render_trace_value(const VARIANT& value);
 
 // Whether a record sent now would be written: the process has its trace pipe and the shared
 // trace status has tracing on and wants records.

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 
+#include "mutex_ownership.h"
 #include "nko_client.h"
 #include "trace_event_log.h"
 #include "trace_status.h"
@@ -28,11 +29,6 @@ HANDLE make_event(BOOL manual_reset, const char* suffix) noexcept
     } catch (...) {
         return nullptr;
     }
-}
-
-bool acquired(DWORD waited)
-{
-    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
 }
 
 std::mutex g_pipe_mutex;
@@ -141,18 +137,22 @@ int trace_pipe::write(const void* record, DWORD bytes, DWORD* written, DWORD tim
 {
     if (written)
         *written = 0;
-    const DWORD locked = WaitForSingleObject(lock_.get(), timeout_ms);
-    if (locked == WAIT_TIMEOUT)
-        return pipe_timed_out;
-    if (!acquired(locked))
-        return pipe_failed;
+    DWORD waited = 0;
+    const mutex_ownership locked = acquire_mutex(lock_.get(), timeout_ms, &waited);
+    if (!locked)
+        return waited == WAIT_TIMEOUT ? pipe_timed_out : pipe_failed;
 
+    // Only the events of readers that are there are touched: a reader that is not there counts
+    // as done without its done event being set and reset around every record.
     trace_status& status = shared_trace_status();
     const bool monitor = status.monitor_reads();
     const bool file_writer = status.file_writer_reads();
-    // A reader that is not there counts as done.
-    monitor ? ResetEvent(monitor_done_.get()) : SetEvent(monitor_done_.get());
-    file_writer ? ResetEvent(file_done_.get()) : SetEvent(file_done_.get());
+    // A late acknowledgement of an earlier record (whose writer stopped waiting) must not
+    // count for this one.
+    if (monitor)
+        ResetEvent(monitor_done_.get());
+    if (file_writer)
+        ResetEvent(file_done_.get());
 
     const DWORD length = bytes < capacity_ ? bytes : capacity_;
     std::memcpy(view_ + data_at, record, length);
@@ -160,50 +160,75 @@ int trace_pipe::write(const void* record, DWORD bytes, DWORD* written, DWORD tim
     if (written)
         *written = length;
 
-    if (monitor)
-        SetEvent(monitor_data_.get());
+    // The file writer is signalled but not waited for: its done event is set here.
     if (file_writer) {
         SetEvent(file_data_.get());
         SetEvent(file_done_.get());
     }
-
     int result = length < bytes ? pipe_cut : pipe_ok;
+    if (monitor)
+        result = signal_monitor_and_wait(timeout_ms, result);
+    return result;
+}
+
+int trace_pipe::signal_monitor_and_wait(DWORD timeout_ms, int result) noexcept
+{
+    trace_status& status = shared_trace_status();
+    if (!status.tracing_enabled()) {
+        SetEvent(monitor_data_.get());
+        return result;
+    }
+    // The first step signals the record and starts waiting in one call; the monitor's done
+    // event stays set until the next writer resets it.
     DWORD remaining = timeout_ms;
-    const HANDLE done[] = {monitor_done_.get(), file_done_.get()};
-    while (status.tracing_enabled() && remaining > 0) {
-        const DWORD waited = WaitForMultipleObjects(2, done, TRUE, kPipeWaitStepMs);
-        if (waited <= WAIT_OBJECT_0 + 1) {
-            result = pipe_ok;
-            break;
-        }
-        if (waited != WAIT_TIMEOUT) {
-            result = pipe_failed;
-            break;
-        }
+    DWORD waited =
+        SignalObjectAndWait(monitor_data_.get(), monitor_done_.get(), kPipeWaitStepMs, FALSE);
+    for (;;) {
+        if (waited == WAIT_OBJECT_0)
+            return pipe_ok;
+        if (waited != WAIT_TIMEOUT)
+            return pipe_failed;
         remaining = remaining <= kPipeWaitStepMs ? 0 : remaining - kPipeWaitStepMs;
         if (remaining == 0)
-            result = pipe_timed_out;
+            return pipe_timed_out;
+        if (!status.tracing_enabled())
+            return result;
+        waited = WaitForSingleObject(monitor_done_.get(), kPipeWaitStepMs);
     }
-
-    ResetEvent(monitor_done_.get());
-    ResetEvent(file_done_.get());
-    ReleaseMutex(lock_.get());
-    return result;
 }
 
 int trace_pipe::wait_for_record(DWORD timeout_ms, DWORD* length) noexcept
 {
     const HANDLE wanted[] = {abort_.get(), monitor_data_.get()};
-    const DWORD waited = WaitForMultipleObjects(2, wanted, FALSE, timeout_ms);
-    if (waited == WAIT_OBJECT_0)
-        return pipe_aborted;
+    return record_waited(WaitForMultipleObjects(2, wanted, FALSE, timeout_ms), WAIT_OBJECT_0 + 1,
+                         length);
+}
+
+int trace_pipe::acknowledge_and_wait(DWORD timeout_ms, DWORD* length) noexcept
+{
+    return record_waited(
+        SignalObjectAndWait(monitor_done_.get(), monitor_data_.get(), timeout_ms, FALSE),
+        WAIT_OBJECT_0, length);
+}
+
+int trace_pipe::poll_record(DWORD timeout_ms, DWORD* length) noexcept
+{
+    return record_waited(WaitForSingleObject(monitor_data_.get(), timeout_ms), WAIT_OBJECT_0,
+                         length);
+}
+
+int trace_pipe::record_waited(DWORD waited, DWORD data_result, DWORD* length) const noexcept
+{
+    if (waited == data_result) {
+        if (length)
+            std::memcpy(length, view_ + length_at, 4);
+        return pipe_ok;
+    }
     if (waited == WAIT_TIMEOUT)
         return pipe_timed_out;
-    if (waited != WAIT_OBJECT_0 + 1)
-        return pipe_failed;
-    if (length)
-        std::memcpy(length, view_ + length_at, 4);
-    return pipe_ok;
+    if (data_result != WAIT_OBJECT_0 && waited == WAIT_OBJECT_0)
+        return pipe_aborted;
+    return pipe_failed;
 }
 
 DWORD trace_pipe::take_record(void* buffer, DWORD size, bool* cut) noexcept
@@ -214,7 +239,7 @@ DWORD trace_pipe::take_record(void* buffer, DWORD size, bool* cut) noexcept
         length = capacity_;
     const DWORD copied = length < size ? length : size;
     std::memcpy(buffer, view_ + data_at, copied);
-    ResetEvent(monitor_data_.get());
+    // The data event resets itself when a wait takes it, so nothing is reset here.
     if (cut)
         *cut = length > size;
     return copied;

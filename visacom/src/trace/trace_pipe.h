@@ -40,15 +40,20 @@ public:
 
     // The writer side: puts one record (cut to the capacity) in the buffer, signals the readers
     // that the shared trace status names, and waits (in 500 ms steps, while tracing stays on and
-    // time is left) until they have taken it.
+    // time is left) until the monitor has taken it; a file writer is signalled, not waited for.
     int write(const void* record, DWORD bytes, DWORD* written, DWORD timeout_ms) noexcept;
 
     // The reader side, for I/O monitors: waits for a record (pipe_ok with its length, or
     // pipe_timed_out, pipe_aborted, pipe_failed); take_record copies at most `size` bytes of it
     // (`cut`: the record was larger than the buffer); acknowledge lets the writer go on.
+    // acknowledge_and_wait acknowledges and waits for the next record in one kernel call; it
+    // does not see the abort event, so its timeout is the reader's way out.
     int wait_for_record(DWORD timeout_ms, DWORD* length) noexcept;
     DWORD take_record(void* buffer, DWORD size, bool* cut) noexcept;
     void acknowledge() noexcept { SetEvent(monitor_done_.get()); }
+    int acknowledge_and_wait(DWORD timeout_ms, DWORD* length) noexcept;
+    // Waits for a record only (not for the abort event).
+    int poll_record(DWORD timeout_ms, DWORD* length) noexcept;
     // Ends a reader's wait at once (the abort event belongs to this process).
     void abort() noexcept { SetEvent(abort_.get()); }
 
@@ -56,6 +61,8 @@ public:
 
 private:
     trace_pipe() = default;
+    int signal_monitor_and_wait(DWORD timeout_ms, int result) noexcept;
+    int record_waited(DWORD waited, DWORD data_result, DWORD* length) const noexcept;
 
     unique_handle lock_;
     unique_handle monitor_data_;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "mutex_ownership.h"
 #include "nko_client.h"
 #include "trace_event_log.h"
 
@@ -68,6 +69,12 @@ void trace_status::start() noexcept
     open_.store(true);
 }
 
+trace_status::~trace_status()
+{
+    if (unsigned char* block = block_.exchange(nullptr))
+        UnmapViewOfFile(block);
+}
+
 void trace_status::stop() noexcept
 {
     if (!open_.load())
@@ -93,8 +100,7 @@ void trace_status::open_shared_memory() noexcept
         report_trace_event(
             "ERROR, TraceStatus::OpenSharedMemory, Err = 0x%lx creating m_lockMutex!",
             GetLastError());
-    else
-        WaitForSingleObject(lock_.get(), INFINITE);
+    const mutex_ownership locked = acquire_mutex(lock_.get());
 
     mapping_.reset(take(NkoCreateFileMapping(INVALID_HANDLE_VALUE, everyone, PAGE_READWRITE, 0,
                                              kStatusBlockSize, kStatusBlockName)));
@@ -136,9 +142,6 @@ void trace_status::open_shared_memory() noexcept
                            "m_tracingEvent!",
                            GetLastError());
     not_tracing_event_.reset(take(NkoCreateEvent(everyone, TRUE, TRUE, kNotTracingEventName)));
-
-    if (lock_)
-        ReleaseMutex(lock_.get());
 }
 
 unsigned char trace_status::byte_at(std::size_t at) noexcept
@@ -164,52 +167,43 @@ std::int32_t trace_status::generation() noexcept
                  : 0;
 }
 
-bool trace_status::lock_status() noexcept
+mutex_ownership trace_status::lock_status() noexcept
 {
     start();
-    if (!lock_)
-        return false;
-    const DWORD waited = WaitForSingleObject(lock_.get(), INFINITE);
-    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    return acquire_mutex(lock_.get());
 }
 
 void trace_status::set_tracing(bool on) noexcept
 {
-    if (!lock_status())
+    const mutex_ownership locked = lock_status();
+    unsigned char* block = block_.load();
+    if (!locked || !block)
         return;
-    if (unsigned char* block = block_.load()) {
-        if (on) {
-            ResetEvent(not_tracing_event_.get());
-            SetEvent(tracing_event_.get());
-            auto* generation =
-                reinterpret_cast<volatile std::int32_t*>(block + status_generation_at);
-            *generation = *generation == 0x7FFFFFFF ? 1 : *generation + 1;
-            block[status_tracing_at] = 1;
-        } else {
-            block[status_tracing_at] = 0;
-            ResetEvent(tracing_event_.get());
-            SetEvent(not_tracing_event_.get());
-        }
+    if (on) {
+        ResetEvent(not_tracing_event_.get());
+        SetEvent(tracing_event_.get());
+        auto* generation = reinterpret_cast<volatile std::int32_t*>(block + status_generation_at);
+        *generation = *generation == 0x7FFFFFFF ? 1 : *generation + 1;
+        block[status_tracing_at] = 1;
+    } else {
+        block[status_tracing_at] = 0;
+        ResetEvent(tracing_event_.get());
+        SetEvent(not_tracing_event_.get());
     }
-    ReleaseMutex(lock_.get());
 }
 
 void trace_status::set_flag(status_offset at, unsigned char value) noexcept
 {
-    if (!lock_status())
-        return;
-    if (unsigned char* block = block_.load())
+    const mutex_ownership locked = lock_status();
+    if (unsigned char* block = block_.load(); locked && block)
         block[at] = value;
-    ReleaseMutex(lock_.get());
 }
 
 void trace_status::set_array_byte_limit(std::int32_t limit) noexcept
 {
-    if (!lock_status())
-        return;
-    if (unsigned char* block = block_.load())
+    const mutex_ownership locked = lock_status();
+    if (unsigned char* block = block_.load(); locked && block)
         std::memcpy(block + status_array_limit_at, &limit, 4);
-    ReleaseMutex(lock_.get());
 }
 
 int trace_status::wait_on(HANDLE event, DWORD timeout_ms, const char* what) noexcept

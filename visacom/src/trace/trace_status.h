@@ -1,8 +1,8 @@
 #pragma once
 // The shared trace status: 420 bytes of named shared memory, published by the I/O monitor (or
 // any controller), that say whether tracing is on and who reads the trace pipe. One per process;
-// opened by the first session registration (or the first flag read) and closed by the last
-// unregistration.
+// opened by the first session registration (or the first flag read) and kept open until the
+// module unloads, so that sessions opened one after another do not open it again each time.
 //
 // Layout (little-endian):
 //   0   4  version, 20090923, written by the process that creates the block
@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "mutex_ownership.h"
 #include "unique_any.h"
 
 namespace mrv::trace {
@@ -60,6 +61,8 @@ enum wait_result : int {
 class trace_status {
 public:
     trace_status() = default;
+    // At module unload; the handles close themselves. No lock: other threads may be gone.
+    ~trace_status();
     trace_status(const trace_status&) = delete;
     trace_status& operator=(const trace_status&) = delete;
 
@@ -97,7 +100,8 @@ public:
 private:
     unsigned char byte_at(std::size_t at) noexcept;
     void open_shared_memory() noexcept;
-    bool lock_status() noexcept;
+    // The status lock, owned until the result ends (empty when it could not be taken).
+    mutex_ownership lock_status() noexcept;
     int wait_on(HANDLE event, DWORD timeout_ms, const char* what) noexcept;
 
     std::atomic<bool> open_{false};

@@ -6,5 +6,6 @@ target_sources(visacom_trace PRIVATE
     trace_layer.cpp
     trace_message.cpp
     trace_pipe.cpp
-    trace_status.cpp)
+    trace_status.cpp
+    trace_value.cpp)
 target_link_libraries(visacom_trace PUBLIC visacom_com ole32 oleaut32)

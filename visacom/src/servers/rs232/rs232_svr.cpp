@@ -74,7 +74,6 @@ STDMETHODIMP CRS232Svr::Init(BSTR Name, AccessMode Mode, long Timeout, BSTR Opti
     const char* const method = __func__;
     synchronize<CComObjectRootEx<CComMultiThreadModel>> guard(*this);
     std::optional<MethodTraceScope> scope;
-    bool publishing = false;  // the simulation lock is held
 
     const HRESULT hr = method_boundary(kSessionFrame.policy, [&]() -> HRESULT {
         if (driver_ && driver_->is_open())
@@ -100,31 +99,25 @@ STDMETHODIMP CRS232Svr::Init(BSTR Name, AccessMode Mode, long Timeout, BSTR Opti
             throw loc_com_error(IDS_VISA_LIBRARY_NOT_FOUND, kHelpLibraryNotFound, IID_IVisaSession,
                                 kLibraryNotFound);
 
+        // The block describes a simulated open to the VISA library while viOpen runs; the
+        // publication holds the simulation lock (simulated opens of the process one at a time)
+        // until the open is over, however it ends.
+        std::optional<trace::simulation_publication> published;
         if (simulate_) {
-            // The block describes this open to the VISA library while viOpen runs; the lock
-            // makes simulated opens of the process one at a time.
-            publishing = true;
-            const HRESULT published =
+            simulate_ = false;
+            published.emplace(
                 trace::simulation_block().publish(resource_string(IDS_PLAYBACK_TAG).text(),
-                                                  simulation_file_.narrow(), "ASRL", "INSTR");
-            if (FAILED(published))
-                throw loc_com_error(published);
+                                                  simulation_file_.narrow(), "ASRL", "INSTR"));
+            if (FAILED(published->result()))
+                throw loc_com_error(published->result());
         }
         const ViStatus status = driver_->open(name.c_str(), static_cast<ViAccessMode>(Mode),
                                               static_cast<ViUInt32>(Timeout), nullptr);
-        if (publishing) {
-            publishing = false;
-            simulate_ = false;
-            trace::simulation_block().finish_publish();
-        }
+        published.reset();
         apply_option_string(options);
         return hresult_of_status(status);
     });
 
-    if (publishing) {
-        simulate_ = false;
-        trace::simulation_block().finish_publish();
-    }
     if (scope)
         scope->set_result(hr);
     store_last_status(hr);
