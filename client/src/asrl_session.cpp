@@ -31,8 +31,10 @@ std::optional<asrl_session> open_session(console_io& io, const client_options& o
     s.base = s.visa.as<IBaseMessage>(IID_IBaseMessage);
     s.message = s.visa.as<IMessage>(IID_IMessage);
     s.serial = s.visa.as<ISerial>(IID_ISerial);
-    if (!s.base || !s.message || !s.serial) {
-        report_failure(io, L"QueryInterface for IBaseMessage, IMessage and ISerial", E_NOINTERFACE);
+    s.events = s.visa.as<IEventManager>(IID_IEventManager);
+    if (!s.base || !s.message || !s.serial || !s.events) {
+        report_failure(io, L"QueryInterface for IBaseMessage, IMessage, ISerial and IEventManager",
+                       E_NOINTERFACE);
         return std::nullopt;
     }
 

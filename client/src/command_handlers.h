@@ -28,4 +28,12 @@ bool trigger_command(command_context&, std::wstring_view);
 bool flush_command(command_context&, std::wstring_view);
 bool attr_command(command_context&, std::wstring_view);
 
+// Events (event_commands.cpp).
+bool enable_command(command_context&, std::wstring_view);
+bool disable_command(command_context&, std::wstring_view);
+bool discard_command(command_context&, std::wstring_view);
+bool wait_command(command_context&, std::wstring_view);
+bool handler_command(command_context&, std::wstring_view);
+bool pump_command(command_context&, std::wstring_view);
+
 }  // namespace asrlcon

@@ -10,6 +10,11 @@
 // IUnknown is answered with the pointer of the first entry, so every IUnknown of one object is
 // the same pointer. An entry's IID defaults to __uuidof(Interface); pass one explicitly for
 // interfaces whose header declares no uuid.
+//
+// An object whose interfaces depend on its state lists conditional entries: the interface is
+// answered only while the predicate, called with the object, holds:
+//
+//     mrv::com_entry_if<[](const CFoo& f) { return f.is_bar(); }, IBar>
 #include <unknwn.h>
 
 #include <type_traits>
@@ -35,6 +40,20 @@ struct com_entry {
                       "an interface map entry names a base the class lacks");
         return static_cast<Interface*>(static_cast<Via*>(self));
     }
+    template <class T>
+    static bool granted(const T*) noexcept
+    {
+        return true;
+    }
+};
+
+template <auto Granted, class Interface, class Via = Interface, const IID* Iid = nullptr>
+struct com_entry_if : com_entry<Interface, Via, Iid> {
+    template <class T>
+    static bool granted(const T* self) noexcept
+    {
+        return Granted(*self);
+    }
 };
 
 template <class... Entries>
@@ -51,8 +70,11 @@ IUnknown* find_interface(T* self, REFIID riid, interface_map<First, Rest...>*) n
         return First::pointer(self);
     IUnknown* found = nullptr;
     // Left to right, first match wins: the map's order is QueryInterface's order.
-    (void)((::IsEqualIID(riid, First::iid()) && (found = First::pointer(self), true)) ||
-           ((::IsEqualIID(riid, Rest::iid()) && (found = Rest::pointer(self), true)) || ...));
+    (void)((::IsEqualIID(riid, First::iid()) && First::granted(self) &&
+            (found = First::pointer(self), true)) ||
+           ((::IsEqualIID(riid, Rest::iid()) && Rest::granted(self) &&
+             (found = Rest::pointer(self), true)) ||
+            ...));
     return found;
 }
 

@@ -15,4 +15,19 @@ private:
     T& lockable_;
 };
 
+// unsynchronize<T>: releases T's lock (held once by the caller) for the lifetime of the guard and
+// takes it again at the end, for calls that must not run under it (client code, other
+// libraries).
+template <class T>
+class unsynchronize {
+public:
+    explicit unsynchronize(T& lockable) noexcept : lockable_(lockable) { lockable_.Unlock(); }
+    ~unsynchronize() { lockable_.Lock(); }
+    unsynchronize(const unsynchronize&) = delete;
+    unsynchronize& operator=(const unsynchronize&) = delete;
+
+private:
+    T& lockable_;
+};
+
 }  // namespace mrv

@@ -1,13 +1,16 @@
 #pragma once
 // EventQueue: a bounded, oldest-first queue of event records, held by value. A record that
 // arrives while the queue is full is lost; lowering the maximum keeps the records already held.
-// Record is copyable and carries its VISA event type in a `type` field.
+// Record is copyable and carries its VISA event type in a `type` field. Taking and looking for
+// VI_ALL_ENABLED_EVENTS match a record of any type.
 //
 // The queue has no lock of its own: the session's event-state lock guards it.
 #include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <vector>
+
+#include "events/event_types.h"
 
 namespace mrv {
 
@@ -38,8 +41,9 @@ public:
     // Removes and returns the oldest record of `type`; none when there is no such record.
     std::optional<Record> take_first(std::uint32_t type)
     {
-        const auto found = std::find_if(events_.begin(), events_.end(),
-                                        [type](const Record& r) { return r.type == type; });
+        const auto found = std::find_if(events_.begin(), events_.end(), [type](const Record& r) {
+            return events::type_matches(type, r.type);
+        });
         if (found == events_.end())
             return std::nullopt;
         std::optional<Record> taken(std::move(*found));
@@ -58,7 +62,7 @@ public:
     bool contains(std::uint32_t type) const
     {
         return std::any_of(events_.begin(), events_.end(),
-                           [type](const Record& r) { return r.type == type; });
+                           [type](const Record& r) { return events::type_matches(type, r.type); });
     }
 
     void clear() noexcept { events_.clear(); }

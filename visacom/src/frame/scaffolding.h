@@ -12,7 +12,6 @@ enum class pending_work {
     async_io,            // asynchronous jobs
     session_properties,  // the remaining IVisaSession properties, attributes and locks
     serial_port,         // ISerial
-    event_manager,       // IEventManager
 };
 
 template <pending_work>

@@ -144,15 +144,16 @@ void CRS232Svr::apply_option_string(const std::string& options)
 
 STDMETHODIMP CRS232Svr::Close()
 {
+    // The dispatch thread is stopped before the object lock is taken: a handler running on it
+    // may be calling into this session, and would wait for the lock while Close waits for it.
+    stop_events();
     return run_framed(*this, kSessionFrame.with({unexpected_error()}), __func__, {},
                       [&] { return internal_close(); });
 }
 
 HRESULT CRS232Svr::internal_close() noexcept
 {
-    HRESULT result = S_OK;
-    // Scaffolding: waiting for the event manager (stopping the dispatch machinery; a failure
-    // there makes the result E_UNEXPECTED and the close goes on).
+    HRESULT result = stop_events();
     try {
         driver_->close();
     } catch (const visa_error& e) {

@@ -1,0 +1,135 @@
+// WaitOnEvent: queued events, time-outs, messages served during the wait, the session closing
+// under a wait, and several threads waiting on one session.
+#include <future>
+
+#include "event_fixture.h"
+
+namespace mrv::test {
+namespace {
+
+class event_waits : public event_test {};
+
+// A wait on its own thread (in the multithreaded apartment); its result and event type.
+struct threaded_wait {
+    std::future<std::pair<HRESULT, long>> result;
+
+    threaded_wait(IEventManager* events, long type, long ms)
+    {
+        result = std::async(std::launch::async, [events, type, ms] {
+            com_apartment apartment;
+            com_ptr<IEvent> e;
+            const HRESULT hr = events->WaitOnEvent(ms, static_cast<EventType>(type), 0, e.put());
+            long got = 0;
+            if (e)
+                e->get_CustomEventType(&got);
+            return std::make_pair(hr, got);
+        });
+    }
+    std::pair<HRESULT, long> get(int ms = 10000)
+    {
+        if (result.wait_for(std::chrono::milliseconds(ms)) != std::future_status::ready)
+            return {E_ABORT, 0};
+        return result.get();
+    }
+};
+
+TEST_F(event_waits, TimeoutZeroTakesOnlyQueuedEventsAndALimitedWaitEndsOnTime)
+{
+    enable(sre, EVENT_QUEUE);
+    clear_error_info();
+    const auto start = GetTickCount64();
+    com_ptr<IEvent> e;
+    EXPECT_HR(timed_out, events->WaitOnEvent(0, EVENT_SERVICE_REQ, 0, e.put()));
+    EXPECT_LT(GetTickCount64() - start, 200u);
+    EXPECT_EQ("The wait operation timed out.", last_error_info().description);
+
+    IEvent* out = reinterpret_cast<IEvent*>(0xdeadbeef);
+    const auto waited = GetTickCount64();
+    EXPECT_HR(timed_out, events->WaitOnEvent(500, EVENT_SERVICE_REQ, 0, &out));
+    const auto elapsed = GetTickCount64() - waited;
+    EXPECT_GE(elapsed, 490u);
+    EXPECT_LT(elapsed, 1500u);
+    EXPECT_EQ(nullptr, out);
+    EXPECT_HR(E_POINTER, events->WaitOnEvent(0, EVENT_SERVICE_REQ, 0, nullptr));
+
+    // The wildcard takes any type; an event arriving during the wait is returned.
+    threaded_wait any(events.get(), any_event, 5000);
+    Sleep(100);
+    fire(sre);
+    const auto [hr, type] = any.get();
+    EXPECT_HR(S_OK, hr);
+    EXPECT_EQ(sre, type);
+}
+
+// Counts the messages that reach it.
+LRESULT CALLBACK counting_window(HWND w, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_APP)
+        ++*reinterpret_cast<int*>(GetWindowLongPtrW(w, GWLP_USERDATA));
+    return DefWindowProcW(w, msg, wp, lp);
+}
+
+TEST_F(event_waits, WindowMessagesAreDispatchedWhileWaiting)
+{
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = counting_window;
+    wc.lpszClassName = L"mrv_event_wait_test";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                nullptr, nullptr);
+    ASSERT_TRUE(window);
+    int seen = 0;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&seen));
+    std::thread poster([window] {
+        Sleep(100);
+        PostMessageW(window, WM_APP, 0, 0);
+    });
+    com_ptr<IEvent> e;
+    EXPECT_HR(timed_out, events->WaitOnEvent(400, EVENT_SERVICE_REQ, 0, e.put()));
+    poster.join();
+    EXPECT_EQ(1, seen);
+    DestroyWindow(window);
+}
+
+TEST_F(event_waits, ClosingTheSessionEndsAWaitOnAnotherThread)
+{
+    enable(sre, EVENT_QUEUE);
+    threaded_wait waiting(events.get(), sre, -1);
+    Sleep(100);
+    // Other methods are not held up by the wait.
+    long max = 0;
+    EXPECT_HR(S_OK, events->get_MaximumQueueLength(&max));
+    EXPECT_HR(S_OK, session->Close());
+    EXPECT_HR(session_closed, waiting.get().first);
+}
+
+TEST_F(event_waits, EventsArrivingTogetherReachEveryWaitingThread)
+{
+    // A handler that holds the dispatch thread lets four events gather in one dispatch step.
+    auto blocker = test_handler::make(true);
+    signal release;
+    blocker->on_event = [&](IEventManager*, IEvent*) { release.wait(); };
+    ASSERT_HR(S_OK, events->InstallHandler(EVENT_CLEAR, blocker.get(), 0, 0));
+    enable(clear_event, EVENT_HNDLR);
+    enable(sre, EVENT_QUEUE);
+    fire(clear_event);
+    ASSERT_TRUE(blocker->wait_for(1));
+
+    std::vector<std::unique_ptr<threaded_wait>> waits;
+    for (int i = 0; i < 4; ++i)
+        waits.push_back(std::make_unique<threaded_wait>(events.get(), sre, 5000));
+    Sleep(200);  // the four waits register
+    for (int i = 0; i < 4; ++i)
+        fire(sre);
+    Sleep(200);  // the four events are captured
+    release.set();
+    for (auto& w : waits) {
+        const auto [hr, type] = w->get();
+        EXPECT_HR(S_OK, hr);
+        EXPECT_EQ(sre, type);
+    }
+    next(sre, 0, timed_out);  // handed over, not queued
+}
+
+}  // namespace
+}  // namespace mrv::test
