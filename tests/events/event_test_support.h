@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -42,12 +41,13 @@ inline com_ptr<IEventManager> events_of(const com_ptr<IVisaSession>& s)
     return s.as<IEventManager>(IID_IEventManager);
 }
 
-// The VISA session handle the server uses: the one of its latest viEnableEvent in the call log.
+// The VISA session handle of the session the server opened last on ASRL1.
 inline ViSession library_session(const simvisa& visa)
 {
-    const std::string log = visa.log();
-    const auto at = log.rfind("viEnableEvent(vi=");
-    return at == std::string::npos ? 0 : std::strtoul(log.c_str() + at + 17, nullptr, 10);
+    auto find = visa.get<simvisa_find_sessions_fn>("simvisa_find_sessions");
+    ViSession sessions[64] = {};
+    const ViUInt32 n = find ? find("ASRL1::INSTR", sessions, 64) : 0;
+    return n == 0 || n > 64 ? 0 : sessions[n - 1];
 }
 
 // Raises an event of `type` on the VISA session, with the given attributes.

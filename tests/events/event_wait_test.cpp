@@ -105,7 +105,8 @@ TEST_F(event_waits, ClosingTheSessionEndsAWaitOnAnotherThread)
 
 TEST_F(event_waits, EventsArrivingTogetherReachEveryWaitingThread)
 {
-    // A handler that holds the dispatch thread lets four events gather in one dispatch step.
+    // A handler that holds the dispatch thread, and a second event behind it, let four events
+    // gather in the pending list: one dispatch step hands all four over before any wait collects.
     auto blocker = test_handler::make(true);
     signal release;
     blocker->on_event = [&](IEventManager*, IEvent*) { release.wait(); };
@@ -114,6 +115,7 @@ TEST_F(event_waits, EventsArrivingTogetherReachEveryWaitingThread)
     enable(sre, EVENT_QUEUE);
     fire(clear_event);
     ASSERT_TRUE(blocker->wait_for(1));
+    fire(clear_event);
 
     std::vector<std::unique_ptr<threaded_wait>> waits;
     for (int i = 0; i < 4; ++i)

@@ -50,17 +50,7 @@ void dispatch_pending(event_state& state, IGlobalInterfaceTable* git)
         state.pending.pop_front();
         const _event_t& event = *record.event;
 
-        bool handed_over = false;
-        for (auto w = state.waiters.begin(); w != state.waiters.end(); ++w) {
-            if (!type_matches(w->type, event.type))
-                continue;
-            state.completed_waits.try_emplace(w->thread_id, event);
-            ::PostThreadMessageW(w->thread_id, wait_complete_message(), 0, 0);
-            ::SetEvent(w->handover);
-            state.waiters.erase(w);
-            handed_over = true;
-            break;
-        }
+        const bool handed_over = record.handed_over || hand_over_to_waiter(state, event);
         if (record.flags & suspended_bit)
             state.suspended_queue.push(event);
         if (record.flags & handler_bit) {
@@ -167,6 +157,20 @@ void revoke_handlers(IGlobalInterfaceTable* git, const std::vector<handler_recor
 UINT wait_complete_message() noexcept
 {
     return wait_complete.load();
+}
+
+bool hand_over_to_waiter(event_state& state, const _event_t& event)
+{
+    for (auto w = state.waiters.begin(); w != state.waiters.end(); ++w) {
+        if (!type_matches(w->type, event.type))
+            continue;
+        state.completed_waits.try_emplace(w->thread_id, event);
+        ::PostThreadMessageW(w->thread_id, wait_complete_message(), 0, 0);
+        ::SetEvent(w->handover);
+        state.waiters.erase(w);
+        return true;
+    }
+    return false;
 }
 
 void start(const std::shared_ptr<event_state>& state, visa_driver& driver, IEventManager* manager)

@@ -18,6 +18,11 @@ namespace mrv::events {
 // session is closing (wParam 1).
 UINT wait_complete_message() noexcept;
 
+// Hands `event` to the first waiting WaitOnEvent that wants it, if any: into the completed-wait
+// table, with the wait's signal set and the wait-complete message posted. Under the event-state
+// lock.
+bool hand_over_to_waiter(event_state& state, const _event_t& event);
+
 // Starts the thread unless it runs. `driver` and `manager` are the session's; they must stay
 // valid until stop() returns. A thread that cannot be made raises win32_error.
 void start(const std::shared_ptr<event_state>& state, visa_driver& driver, IEventManager* manager);

@@ -48,12 +48,14 @@ public:
         });
     }
 
-    STDMETHODIMP EnableEvent(EventType type, EventMechanism mechanism, long customEventType) override
+    STDMETHODIMP EnableEvent(EventType type, EventMechanism mechanism,
+                             long customEventType) override
     {
         static constexpr interface_frame frame = event_manager_frame.with(
             {convert_visa(IID_IEventManager), convert_win32(IID_IEventManager, 1001),
              pointer_error(), internal_error(IID_IVisaSession)});
-        return run_framed(owner(), frame, __func__, {param::in("type", type), param::in("mechanism", mechanism),
+        return run_framed(owner(), frame, __func__,
+                          {param::in("type", type), param::in("mechanism", mechanism),
                            param::in("customEventType", customEventType)},
                           [&] {
                               return events::enable_event(
@@ -71,7 +73,8 @@ public:
     {
         static constexpr interface_frame frame = event_manager_frame.with(
             {convert_visa(IID_IEventManager), pointer_error(), internal_error(IID_IVisaSession)});
-        return run_framed(owner(), frame, __func__, {param::in("type", type), param::in("mechanism", mechanism),
+        return run_framed(owner(), frame, __func__,
+                          {param::in("type", type), param::in("mechanism", mechanism),
                            param::in("customEventType", customEventType)},
                           [&] {
                               return events::disable_event(
@@ -85,7 +88,8 @@ public:
     {
         static constexpr interface_frame frame =
             event_manager_frame.with({pointer_error(), internal_error(IID_IVisaSession)});
-        return run_framed(owner(), frame, __func__, {param::in("type", type), param::in("mechanism", mechanism),
+        return run_framed(owner(), frame, __func__,
+                          {param::in("type", type), param::in("mechanism", mechanism),
                            param::in("customEventType", customEventType)},
                           [&] {
                               return events::discard_events(
@@ -104,8 +108,7 @@ public:
         return run_framed_unlocked(
             owner(), frame, __func__,
             {param::in("Timeout", Timeout), param::in("type", type),
-             param::in("customEventType", customEventType),
-             param::out("**outContext", outContext)},
+             param::in("customEventType", customEventType), param::out("**outContext", outContext)},
             [&] {
                 auto waited = events::wait_for_event(*events_, Timeout,
                                                      events::effective_type(type, customEventType));
@@ -119,17 +122,16 @@ public:
     {
         static constexpr interface_frame frame = event_manager_frame.with(
             {pointer_error(), report_loc_com(), internal_error(IID_IVisaSession)});
-        return run_framed(owner(), frame, __func__,
-                          {param::in("type", type), param::in("*handler", handler),
-                           param::in("userHandle", userHandle),
-                           param::in("customEventType", customEventType)},
-                          [&] {
-                              check_in_pointer(handler);
-                              events::start(events_, owner().driver(), this);
-                              return events::install_handler(
-                                  *events_, events::effective_type(type, customEventType), handler,
-                                  userHandle);
-                          });
+        return run_framed(
+            owner(), frame, __func__,
+            {param::in("type", type), param::in("*handler", handler),
+             param::in("userHandle", userHandle), param::in("customEventType", customEventType)},
+            [&] {
+                check_in_pointer(handler);
+                events::start(events_, owner().driver(), this);
+                return events::install_handler(
+                    *events_, events::effective_type(type, customEventType), handler, userHandle);
+            });
     }
     STDMETHODIMP UninstallHandler(EventType type, long userHandle, long customEventType) override
     {

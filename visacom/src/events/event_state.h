@@ -33,6 +33,7 @@ namespace mrv::events {
 struct pending_record {
     std::uint32_t flags = 0;
     std::unique_ptr<_event_t> event;
+    bool handed_over = false;  // a waiting WaitOnEvent has it already
 };
 
 struct handler_record {

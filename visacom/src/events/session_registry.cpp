@@ -3,6 +3,7 @@
 #include <map>
 
 #include "com/synchronize.h"
+#include "events/dispatch_thread.h"
 #include "events/event_state.h"
 #include "events/event_types.h"
 
@@ -75,7 +76,12 @@ ViStatus _VI_FUNCH event_callback(ViSession session, ViEventType type, ViEvent c
             return VI_SUCCESS;
         {
             synchronize<CComAutoCriticalSection> guard(state.lock);
-            state.pending.push_back({flags, std::move(record)});
+            // With nothing before it on its way, the event goes to a waiting WaitOnEvent from
+            // here, one thread switch sooner; the dispatch thread still does the rest.
+            const bool handed_over = state.pending.empty() && hand_over_to_waiter(state, *record);
+            if (handed_over && !(flags & (handler_bit | suspended_bit)))
+                return VI_SUCCESS;
+            state.pending.push_back({flags, std::move(record), handed_over});
         }
         ::SetEvent(state.signals[event_state::arrival].get());
     } catch (...) {
