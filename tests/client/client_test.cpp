@@ -240,6 +240,23 @@ TEST(Client, BytesLocksStatusByteAndAttributes)
     EXPECT_TRUE(has(r.transcript, "  0x3FFF0021 = 9600\n")) << r.transcript;
 }
 
+TEST(Client, AServiceRequestIsCaughtByAWaitAndByAHandler)
+{
+    auto r = run_client({L"ASRL1::INSTR",        L"-c", L"enable srq queue", L"-c",
+                         L"write *SRE 4\\n",     L"-c", L"write BOGUS\\n",   L"-c",
+                         L"wait 2000 srq",       L"-c", L"handler on",       L"-c",
+                         L"enable srq handler",  L"-c", L"write *CLS\\n",    L"-c",
+                         L"write BOGUS\\n",      L"-c", L"pump 500",         L"-c",
+                         L"handler off",         L"-c", L"wait 100 srq",     L"-c",
+                         L"enable trig sideways"});
+    EXPECT_EQ(1u, r.exit_code) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "> wait 2000 srq\n  event srq\n")) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "> pump 500\n  [handler] event srq\n")) << r.transcript;
+    // Nothing left queued once the handler took the second one; a bad mechanism is refused.
+    EXPECT_TRUE(has(r.transcript, "WaitOnEvent failed with HRESULT 0x80040015")) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "not a mechanism: sideways")) << r.transcript;
+}
+
 TEST(Client, WrongCommandLineIsAUsageError)
 {
     auto r = run_client({L"--no-such-option"});
