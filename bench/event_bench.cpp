@@ -111,6 +111,48 @@ private:
     std::atomic<ULONG> refs_{1};
 };
 
+// A single-threaded apartment that installs `handler` for service requests and serves the calls
+// into it, waiting for messages or polling its message queue, until it is destroyed.
+class handler_apartment {
+public:
+    handler_apartment(IEventManager* events, timing_handler& handler, bool polling)
+        : events_(events), handler_(handler), owner_([this, polling] { serve(polling); })
+    {
+        WaitForSingleObject(installed_, 5000);
+        events_->EnableEvent(EVENT_SERVICE_REQ, EVENT_HNDLR, 0);
+    }
+    ~handler_apartment()
+    {
+        events_->EnableEvent(EVENT_SERVICE_REQ, EVENT_QUEUE, 0);
+        handler_.wait_for_proxies_released();
+        finished_ = true;
+        owner_.join();
+        CloseHandle(installed_);
+    }
+
+private:
+    void serve(bool polling)
+    {
+        com_apartment apartment(COINIT_APARTMENTTHREADED);
+        events_->InstallHandler(EVENT_SERVICE_REQ, &handler_, 0, 0);
+        SetEvent(installed_);
+        MSG msg;
+        while (!finished_) {
+            if (!polling)
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&msg);
+        }
+        events_->UninstallHandler(EVENT_SERVICE_REQ, 0, 0);
+    }
+
+    IEventManager* events_;
+    timing_handler& handler_;
+    HANDLE installed_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> finished_{false};
+    std::thread owner_;
+};
+
 class bench_run {
 public:
     bool open()
@@ -210,34 +252,13 @@ public:
     {
         std::vector<double> samples;
         timing_handler handler;
-        HANDLE installed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        std::atomic<bool> finished{false};
-        std::thread owner([&] {
-            com_apartment apartment(COINIT_APARTMENTTHREADED);
-            events_->InstallHandler(EVENT_SERVICE_REQ, &handler, 0, 0);
-            SetEvent(installed);
-            MSG msg;
-            while (!finished) {
-                if (!polling)
-                    MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-                while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-                    DispatchMessageW(&msg);
-            }
-            events_->UninstallHandler(EVENT_SERVICE_REQ, 0, 0);
-        });
-        WaitForSingleObject(installed, 5000);
-        events_->EnableEvent(EVENT_SERVICE_REQ, EVENT_HNDLR, 0);
+        handler_apartment apartment(events_.get(), handler, polling);
         for (int i = 0; i < kEvents; ++i) {
             const double raised = raise();
             WaitForSingleObject(handler.called, 5000);
             samples.push_back((handler.entered - raised) * 1e6);
             Sleep(0);
         }
-        events_->EnableEvent(EVENT_SERVICE_REQ, EVENT_QUEUE, 0);
-        handler.wait_for_proxies_released();
-        finished = true;
-        owner.join();
-        CloseHandle(installed);
         return samples;
     }
 
@@ -248,35 +269,14 @@ public:
         timing_handler handler;
         if (free_threaded)
             CoCreateFreeThreadedMarshaler(&handler, handler.marshaler.put());
-        HANDLE installed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        std::atomic<bool> finished{false};
-        std::thread owner([&] {
-            com_apartment apartment(COINIT_APARTMENTTHREADED);
-            events_->InstallHandler(EVENT_SERVICE_REQ, &handler, 0, 0);
-            SetEvent(installed);
-            MSG msg;
-            while (!finished) {
-                MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-                while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-                    DispatchMessageW(&msg);
-            }
-            events_->UninstallHandler(EVENT_SERVICE_REQ, 0, 0);
-        });
-        WaitForSingleObject(installed, 5000);
-        events_->EnableEvent(EVENT_SERVICE_REQ, EVENT_HNDLR, 0);
+        handler_apartment apartment(events_.get(), handler, false);
         const int count = free_threaded ? kThroughputEvents * 10 : kThroughputEvents;
         const double start = bench::seconds_now();
         for (int i = 0; i < count; ++i)
             raise();
         while (handler.calls < count && bench::seconds_now() - start < 60)
             Sleep(1);
-        const double rate = handler.calls / (bench::seconds_now() - start);
-        events_->EnableEvent(EVENT_SERVICE_REQ, EVENT_QUEUE, 0);
-        handler.wait_for_proxies_released();
-        finished = true;
-        owner.join();
-        CloseHandle(installed);
-        return rate;
+        return handler.calls / (bench::seconds_now() - start);
     }
 
     void close() { session_->Close(); }

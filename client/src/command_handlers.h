@@ -2,12 +2,25 @@
 // The handlers of the command table. Each gets the text after the command's name (leading
 // blanks removed) and returns true when it succeeded; failures are reported by the handler.
 #include <string_view>
+#include <utility>
 
 #include "commands.h"
+#include "failure_report.h"
 
 namespace asrlcon {
 
 using handler = bool (*)(command_context&, std::wstring_view args);
+
+// A call that returns nothing but its result: "done" (with a success code other than S_OK) or
+// the failure.
+template <class Call>
+bool simple_call(command_context& ctx, std::wstring_view what, Call&& call)
+{
+    const HRESULT hr = checked_call(ctx.io, what, std::forward<Call>(call));
+    if (SUCCEEDED(hr))
+        ctx.io.line(L"  done" + success_note(hr));
+    return SUCCEEDED(hr);
+}
 
 // Message I/O (io_commands.cpp).
 bool write_command(command_context&, std::wstring_view);

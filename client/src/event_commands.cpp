@@ -140,13 +140,21 @@ private:
     std::mutex m_;
 };
 
-template <class Call>
-bool event_call(command_context& ctx, const std::wstring& what, Call&& call)
+// DisableEvent or DiscardEvents: every mechanism when none is named.
+bool clear_mechanisms(command_context& ctx, const wchar_t* command, std::wstring_view args,
+                      const wchar_t* method,
+                      HRESULT (STDMETHODCALLTYPE IEventManager::*call)(EventType, EventMechanism,
+                                                                       long))
 {
-    const HRESULT hr = checked_call(ctx.io, what, std::forward<Call>(call));
-    if (SUCCEEDED(hr))
-        ctx.io.line(L"  done" + success_note(hr));
-    return SUCCEEDED(hr);
+    long type = 0, mechanism = 0;
+    if (!parse_type_and_mechanism(ctx, command, args, type, mechanism))
+        return false;
+    if (words(args).size() == 1)
+        mechanism = EVENT_ALL_MECH;
+    return simple_call(ctx, method, [&] {
+        return (ctx.session.events.get()->*call)(static_cast<EventType>(type),
+                                                 static_cast<EventMechanism>(mechanism), 0);
+    });
 }
 
 }  // namespace
@@ -155,7 +163,7 @@ bool enable_command(command_context& ctx, std::wstring_view args)
 {
     long type = 0, mechanism = 0;
     return parse_type_and_mechanism(ctx, L"enable", args, type, mechanism) &&
-           event_call(ctx, L"EnableEvent", [&] {
+           simple_call(ctx, L"EnableEvent", [&] {
                return ctx.session.events->EnableEvent(static_cast<EventType>(type),
                                                       static_cast<EventMechanism>(mechanism), 0);
            });
@@ -163,28 +171,12 @@ bool enable_command(command_context& ctx, std::wstring_view args)
 
 bool disable_command(command_context& ctx, std::wstring_view args)
 {
-    long type = 0, mechanism = 0;
-    if (!parse_type_and_mechanism(ctx, L"disable", args, type, mechanism))
-        return false;
-    if (words(args).size() == 1)
-        mechanism = EVENT_ALL_MECH;
-    return event_call(ctx, L"DisableEvent", [&] {
-        return ctx.session.events->DisableEvent(static_cast<EventType>(type),
-                                                static_cast<EventMechanism>(mechanism), 0);
-    });
+    return clear_mechanisms(ctx, L"disable", args, L"DisableEvent", &IEventManager::DisableEvent);
 }
 
 bool discard_command(command_context& ctx, std::wstring_view args)
 {
-    long type = 0, mechanism = 0;
-    if (!parse_type_and_mechanism(ctx, L"discard", args, type, mechanism))
-        return false;
-    if (words(args).size() == 1)
-        mechanism = EVENT_ALL_MECH;
-    return event_call(ctx, L"DiscardEvents", [&] {
-        return ctx.session.events->DiscardEvents(static_cast<EventType>(type),
-                                                 static_cast<EventMechanism>(mechanism), 0);
-    });
+    return clear_mechanisms(ctx, L"discard", args, L"DiscardEvents", &IEventManager::DiscardEvents);
 }
 
 bool wait_command(command_context& ctx, std::wstring_view args)

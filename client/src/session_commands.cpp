@@ -43,16 +43,6 @@ bool show_text(command_context& ctx, const text_property& p)
     return SUCCEEDED(hr);
 }
 
-// A call that returns nothing but its result.
-template <class Call>
-bool simple_call(command_context& ctx, const wchar_t* what, Call&& call)
-{
-    const HRESULT hr = checked_call(ctx.io, what, std::forward<Call>(call));
-    if (SUCCEEDED(hr))
-        ctx.io.line(L"  done" + success_note(hr));
-    return SUCCEEDED(hr);
-}
-
 }  // namespace
 
 bool show_command(command_context& ctx, std::wstring_view args)

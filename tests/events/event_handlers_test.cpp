@@ -47,31 +47,21 @@ TEST_F(event_handlers, AHandlerOfAnotherApartmentRunsOnItsOwnThread)
 {
     com_ptr<test_handler> handler;
     DWORD owner = 0;
-    signal installed, done;
-    // The handler's apartment: installs it and serves calls until the test is done.
-    std::thread sta([&] {
-        com_apartment apartment(COINIT_APARTMENTTHREADED);
-        owner = GetCurrentThreadId();
-        handler = test_handler::make();
-        EXPECT_HR(S_OK, events->InstallHandler(EVENT_SERVICE_REQ, handler.get(), 5, 0));
-        installed.set();
-        while (MsgWaitForMultipleObjects(1, &done.h, FALSE, 10000, QS_ALLINPUT) ==
-               WAIT_OBJECT_0 + 1) {
-            MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageW(&msg);
-        }
-        handler.reset();
-    });
-    ASSERT_TRUE(installed.wait());
+    sta_thread sta(
+        [&] {
+            owner = GetCurrentThreadId();
+            handler = test_handler::make();
+            EXPECT_HR(S_OK, events->InstallHandler(EVENT_SERVICE_REQ, handler.get(), 5, 0));
+        },
+        [&] { handler.reset(); });
+    ASSERT_TRUE(sta.ready());
     enable(sre, EVENT_HNDLR);
     fire(sre);
-    EXPECT_TRUE(handler->wait_for(1));
+    ASSERT_TRUE(handler->wait_for(1));
     EXPECT_NE(owner, 0u);
     EXPECT_EQ(owner, handler->calls()[0].thread);
     EXPECT_HR(S_OK, session->Close());  // the dispatch thread ends, and its proxies with it
-    done.set();
-    sta.join();
+    sta.finish();
 }
 
 TEST_F(event_handlers, SuspendedEventsGoToTheHandlerOldestFirstWhenItIsEnabled)

@@ -55,33 +55,25 @@ TEST_F(event_hazards, AHandlerReleasesTheLastReferenceOnTheDispatchThread)
 
 TEST_F(event_hazards, AHandlerInAnotherApartmentClosesThroughItsMarshaledSession)
 {
-    signal installed, done, finished;
+    signal done;
     HRESULT closed = E_FAIL;
     com_ptr<test_handler> handler;
-    std::thread sta([&] {
-        com_apartment apartment(COINIT_APARTMENTTHREADED);
-        handler = test_handler::make();
-        handler->on_event = [&](IEventManager* vi, IEvent*) {
-            closed = session_of(vi)->Close();  // reaches the dispatch thread
-            done.set();
-        };
-        EXPECT_HR(S_OK, events->InstallHandler(EVENT_SERVICE_REQ, handler.get(), 0, 0));
-        installed.set();
-        while (MsgWaitForMultipleObjects(1, &finished.h, FALSE, 10000, QS_ALLINPUT) ==
-               WAIT_OBJECT_0 + 1) {
-            MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-                DispatchMessageW(&msg);
-        }
-        handler.reset();
-    });
-    ASSERT_TRUE(installed.wait());
+    sta_thread sta(
+        [&] {
+            handler = test_handler::make();
+            handler->on_event = [&](IEventManager* vi, IEvent*) {
+                closed = session_of(vi)->Close();  // reaches the dispatch thread
+                done.set();
+            };
+            EXPECT_HR(S_OK, events->InstallHandler(EVENT_SERVICE_REQ, handler.get(), 0, 0));
+        },
+        [&] { handler.reset(); });
+    ASSERT_TRUE(sta.ready());
     enable(sre, EVENT_HNDLR);
     fire(sre);
     EXPECT_TRUE(done.wait());
     EXPECT_TRUE(handler->released_by_others()) << "the dispatch thread keeps its proxy";
-    finished.set();
-    sta.join();
+    sta.finish();
     EXPECT_HR(S_OK, closed);
 }
 

@@ -162,4 +162,40 @@ struct signal {
     bool wait(DWORD ms = 5000) const { return WaitForSingleObject(h, ms) == WAIT_OBJECT_0; }
 };
 
+// A single-threaded apartment on a thread of its own: runs `setup` there, then serves calls into
+// the apartment until finish(), then runs `teardown` there.
+class sta_thread {
+public:
+    explicit sta_thread(std::function<void()> setup, std::function<void()> teardown = {})
+        : thread_([this, setup = std::move(setup), teardown = std::move(teardown)] {
+              com_apartment apartment(COINIT_APARTMENTTHREADED);
+              setup();
+              ready_.set();
+              while (MsgWaitForMultipleObjects(1, &finished_.h, FALSE, 10000, QS_ALLINPUT) ==
+                     WAIT_OBJECT_0 + 1) {
+                  MSG msg;
+                  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+                      DispatchMessageW(&msg);
+              }
+              if (teardown)
+                  teardown();
+          })
+    {}
+    ~sta_thread() { finish(); }
+    sta_thread(const sta_thread&) = delete;
+    sta_thread& operator=(const sta_thread&) = delete;
+
+    bool ready() const { return ready_.wait(); }
+    void finish()
+    {
+        finished_.set();
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+private:
+    signal ready_, finished_;
+    std::thread thread_;
+};
+
 }  // namespace mrv::test
