@@ -32,6 +32,11 @@ TEST_F(event_hazards, AHandlerClosesTheSessionOnTheDispatchThread)
     ASSERT_TRUE(done.wait());
     EXPECT_HR(S_OK, closed);
     EXPECT_HR(session_closed, session->Close());
+    // The library side was cleaned up while the VISA session was still open.
+    const std::string log = visa.log();
+    const auto uninstalled = log.find("viUninstallHandler(vi=" + std::to_string(vi));
+    const auto closed_at = log.find("viClose(vi=" + std::to_string(vi) + ")");
+    EXPECT_LT(uninstalled, closed_at) << log;
 }
 
 TEST_F(event_hazards, AHandlerReleasesTheLastReferenceOnTheDispatchThread)

@@ -9,26 +9,33 @@ namespace {
 
 class event_waits : public event_test {};
 
-// A wait on its own thread (in the multithreaded apartment); its result and event type.
+struct wait_outcome {
+    HRESULT hr = E_ABORT;  // E_ABORT: the wait did not end in time
+    long type = 0;
+    std::string description;  // of the error object the wait posted
+};
+
+// A wait on its own thread (in the multithreaded apartment).
 struct threaded_wait {
-    std::future<std::pair<HRESULT, long>> result;
+    std::future<wait_outcome> result;
 
     threaded_wait(IEventManager* events, long type, long ms)
     {
         result = std::async(std::launch::async, [events, type, ms] {
             com_apartment apartment;
             com_ptr<IEvent> e;
-            const HRESULT hr = events->WaitOnEvent(ms, static_cast<EventType>(type), 0, e.put());
-            long got = 0;
+            wait_outcome out;
+            out.hr = events->WaitOnEvent(ms, static_cast<EventType>(type), 0, e.put());
             if (e)
-                e->get_CustomEventType(&got);
-            return std::make_pair(hr, got);
+                e->get_CustomEventType(&out.type);
+            out.description = last_error_info().description;
+            return out;
         });
     }
-    std::pair<HRESULT, long> get(int ms = 10000)
+    wait_outcome get(int ms = 10000)
     {
         if (result.wait_for(std::chrono::milliseconds(ms)) != std::future_status::ready)
-            return {E_ABORT, 0};
+            return {};
         return result.get();
     }
 };
@@ -56,9 +63,9 @@ TEST_F(event_waits, TimeoutZeroTakesOnlyQueuedEventsAndALimitedWaitEndsOnTime)
     threaded_wait any(events.get(), any_event, 5000);
     Sleep(100);
     fire(sre);
-    const auto [hr, type] = any.get();
-    EXPECT_HR(S_OK, hr);
-    EXPECT_EQ(sre, type);
+    const auto got = any.get();
+    EXPECT_HR(S_OK, got.hr);
+    EXPECT_EQ(sre, got.type);
 }
 
 // Counts the messages that reach it.
@@ -100,7 +107,9 @@ TEST_F(event_waits, ClosingTheSessionEndsAWaitOnAnotherThread)
     long max = 0;
     EXPECT_HR(S_OK, events->get_MaximumQueueLength(&max));
     EXPECT_HR(S_OK, session->Close());
-    EXPECT_HR(session_closed, waiting.get().first);
+    const auto ended = waiting.get();
+    EXPECT_HR(session_closed, ended.hr);
+    EXPECT_EQ("The Session has been closed.", ended.description);
 }
 
 TEST_F(event_waits, EventsArrivingTogetherReachEveryWaitingThread)
@@ -126,9 +135,9 @@ TEST_F(event_waits, EventsArrivingTogetherReachEveryWaitingThread)
     Sleep(200);  // the four events are captured
     release.set();
     for (auto& w : waits) {
-        const auto [hr, type] = w->get();
-        EXPECT_HR(S_OK, hr);
-        EXPECT_EQ(sre, type);
+        const auto got = w->get();
+        EXPECT_HR(S_OK, got.hr);
+        EXPECT_EQ(sre, got.type);
     }
     next(sre, 0, timed_out);  // handed over, not queued
 }
