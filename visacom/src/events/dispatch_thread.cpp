@@ -311,6 +311,4 @@ void exit_cleanup(event_state& state) noexcept
     }
 }
 
-event_state::~event_state() = default;
-
 }  // namespace mrv::events

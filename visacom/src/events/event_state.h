@@ -55,7 +55,7 @@ struct event_state {
     event_state() = default;
     event_state(const event_state&) = delete;
     event_state& operator=(const event_state&) = delete;
-    ~event_state();
+    ~event_state() = default;
 
     CComAutoCriticalSection lock;
     bool started = false;  // the dispatch thread runs (its exit cleanup clears it)
