@@ -11,7 +11,6 @@
 
 #include "com/bstr_t.h"
 #include "com/com_object.h"
-#include "frame/scaffolding.h"
 #include "MrvRS232.h"
 #include "servers/rs232/connection_points.h"
 #include "servers/rs232/mvrs232_driver.h"
@@ -56,21 +55,12 @@ public:
     HRESULT IMessage_Write(SAFEARRAY** buf, long count, long* retCount) override;
     HRESULT IMessage_WriteString(BSTR message, long* pRetCount) override;
 
-    // IAsyncMessage jobs, the first three reached through the _IAsyncMessage adapter.
-    // Scaffolding: waiting for asynchronous I/O.
-    HRESULT IAsyncMessage_Read(long, long*) override
-    {
-        return scaffolding<pending_work::async_io>();
-    }
-    HRESULT IAsyncMessage_Write(SAFEARRAY**, long, long*) override
-    {
-        return scaffolding<pending_work::async_io>();
-    }
-    HRESULT IAsyncMessage_WriteString(BSTR, long*) override
-    {
-        return scaffolding<pending_work::async_io>();
-    }
-    STDMETHODIMP Terminate(long) override { return scaffolding<pending_work::async_io>(); }
+    // IAsyncMessage jobs, the first three reached through the _IAsyncMessage adapter
+    // (rs232_async_io.cpp).
+    HRESULT IAsyncMessage_Read(long count, long* jobId) override;
+    HRESULT IAsyncMessage_Write(SAFEARRAY** buf, long count, long* jobId) override;
+    HRESULT IAsyncMessage_WriteString(BSTR message, long* jobId) override;
+    STDMETHODIMP Terminate(long jobId) override;
 
     // IControlSimulation: no lock, no trace; takes effect at the next Init.
     STDMETHODIMP SetSimulationFile(BSTR FileName) override;
