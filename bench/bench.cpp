@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "child_process.h"
-#include "com_ptr.h"
+#include "com/com_ptr.h"
 #include "MrvRS232.h"
 #include "server_module.h"
 #include "slow_terminal.h"

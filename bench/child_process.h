@@ -6,8 +6,8 @@
 #include <fstream>
 #include <string>
 
-#include "trace_status.h"
-#include "unique_any.h"
+#include "trace/trace_status.h"
+#include "com/unique_any.h"
 
 namespace bench {
 

@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "com_ptr.h"
+#include "com/com_ptr.h"
 #include "simvisa_control.h"
 #include "timing.h"
 #include "visacom.h"

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "com_ptr.h"
+#include "com/com_ptr.h"
 
 namespace bench {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "unique_any.h"
+#include "com/unique_any.h"
 
 namespace bench {
 

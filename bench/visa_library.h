@@ -8,7 +8,7 @@
 #include <visa.h>
 
 #include "simvisa_control.h"
-#include "unique_any.h"
+#include "com/unique_any.h"
 
 namespace bench {
 

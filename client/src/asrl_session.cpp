@@ -2,7 +2,7 @@
 
 #include "failure_report.h"
 #include "MrvRS232.h"
-#include "unique_any.h"
+#include "com/unique_any.h"
 
 namespace asrlcon {
 

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "com_ptr.h"
+#include "com/com_ptr.h"
 #include "console_io.h"
 #include "options.h"
 #include "visacom.h"

@@ -4,8 +4,8 @@
 
 #include <cwchar>
 
-#include "com_ptr.h"
-#include "unique_any.h"
+#include "com/com_ptr.h"
+#include "com/unique_any.h"
 
 namespace asrlcon {
 

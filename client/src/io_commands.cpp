@@ -7,7 +7,7 @@
 #include "failure_report.h"
 #include "settings.h"
 #include "text_escapes.h"
-#include "unique_any.h"
+#include "com/unique_any.h"
 #include "words.h"
 
 namespace asrlcon {

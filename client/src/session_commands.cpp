@@ -8,8 +8,8 @@
 #include "command_handlers.h"
 #include "failure_report.h"
 #include "settings.h"
-#include "unique_any.h"
-#include "variant.h"
+#include "com/unique_any.h"
+#include "com/variant.h"
 #include "words.h"
 
 namespace asrlcon {

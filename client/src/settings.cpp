@@ -6,7 +6,7 @@
 #include <type_traits>
 
 #include "text_escapes.h"
-#include "unique_any.h"
+#include "com/unique_any.h"
 #include "words.h"
 
 namespace asrlcon {

@@ -194,7 +194,7 @@ TEST_F(AsyncIo, ManyJobsLeaveNoBufferAndNoMemoryBehind)
         for (int i = 0; i < jobs; ++i) {
             long job = 0;
             if (i % 2) {
-                ASSERT_HR(S_OK, async->Read(4096, &job));
+                ASSERT_HR(S_OK, async->Read(65536, &job));
                 ASSERT_HR(S_OK, async->Terminate(job));
             } else {
                 SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, 4096);
@@ -208,11 +208,13 @@ TEST_F(AsyncIo, ManyJobsLeaveNoBufferAndNoMemoryBehind)
     // The library's call log grows with every call: it is emptied before each measure, and a
     // first round warms the heaps.
     round(1000);
+    round(1000);
     visa->clear_log();
     const std::size_t before = private_bytes();
     round(1000);
     visa->clear_log();
-    EXPECT_LT(private_bytes(), before + 256 * 1024);
+    // A terminated read's buffer left behind would be 32 MiB here; the heaps vary by about 1.
+    EXPECT_LT(private_bytes(), before + 2 * 1024 * 1024);
 }
 
 TEST_F(AsyncIo, SessionClosedWithJobsPending)

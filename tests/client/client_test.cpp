@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "unique_any.h"
+#include "com/unique_any.h"
 
 namespace {
 

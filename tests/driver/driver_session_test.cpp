@@ -9,9 +9,9 @@
 #include <string>
 
 #include "driver_test_support.h"
-#include "entry_points.h"
+#include "driver/entry_points.h"
 #include "errors/visa_error.h"
-#include "mvrs232_driver.h"
+#include "servers/rs232/mvrs232_driver.h"
 
 using namespace driver_test;
 using mrv::mvrs232_driver;

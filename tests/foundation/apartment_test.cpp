@@ -9,7 +9,7 @@
 #include <atomic>
 #include <thread>
 
-#include "com_ptr.h"
+#include "com/com_ptr.h"
 #include "visacom.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "com_ptr.h"
+#include "com/com_ptr.h"
 #include "visacom.h"
 
 namespace {

@@ -15,9 +15,9 @@
 #include <sstream>
 
 #include "MrvRS232.h"
-#include "com_ptr.h"
+#include "com/com_ptr.h"
 #include "package_snapshot.h"
-#include "unique_any.h"
+#include "com/unique_any.h"
 
 namespace mrv::test {
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "MrvRS232.h"
-#include "unique_any.h"
+#include "com/unique_any.h"
 
 namespace mrv::test {
 namespace {

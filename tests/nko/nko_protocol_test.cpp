@@ -4,8 +4,8 @@
 
 #include <thread>
 
-#include "nko_channel.h"
-#include "nko_protocol.h"
+#include "trace/nko_channel.h"
+#include "trace/nko_protocol.h"
 #include "nko_test_pipe.h"
 
 using namespace mrv::nko;

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <thread>
 
-#include "nko_channel.h"
-#include "nko_client.h"
-#include "nko_protocol.h"
+#include "trace/nko_channel.h"
+#include "trace/nko_client.h"
+#include "trace/nko_protocol.h"
 #include "nko_test_pipe.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "unique_any.h"
+#include "com/unique_any.h"
 
 namespace nko_test {
 

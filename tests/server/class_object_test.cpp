@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "com_ptr.h"
+#include "com/com_ptr.h"
 #include "MrvRS232.h"
 #include "server_test_support.h"
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "module_files.h"
+#include "servers/rs232/module_files.h"
 #include "server_test_support.h"
 
 namespace mrv::test {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "registry_script.h"
+#include "servers/rs232/registry_script.h"
 #include "server_test_support.h"
 
 namespace mrv::test {

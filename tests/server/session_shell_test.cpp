@@ -8,7 +8,7 @@
 
 #include <thread>
 
-#include "com_ptr.h"
+#include "com/com_ptr.h"
 #include "MrvRS232.h"
 #include "server_test_support.h"
 

@@ -20,6 +20,7 @@ struct session_interfaces {
     com_ptr<IMessage> message;
     com_ptr<ISerial> serial;
     com_ptr<IEventManager> events;
+    com_ptr<IAsyncMessage> async;
 };
 
 struct pointer_case {
@@ -115,6 +116,29 @@ std::vector<pointer_case> all_cases()
         getter("get_XONCharacter", &S::serial, &ISerial::get_XONCharacter),
         getter("get_XOFFCharacter", &S::serial, &ISerial::get_XOFFCharacter),
         getter("get_MaximumQueueLength", &S::events, &IEventManager::get_MaximumQueueLength),
+        {"async Read", false, [](const S& s, void* p) { return s.async->Read(4, as<long>(p)); }},
+        {"async Write *jobId", false,
+         [](const S& s, void* p) {
+             SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, 4);
+             const HRESULT hr = s.async->Write(&array, 4, as<long>(p));
+             SafeArrayDestroy(array);
+             return hr;
+         }},
+        {"async Write **buf", true,
+         [](const S& s, void* p) {
+             long job = 0;
+             return s.async->Write(as<SAFEARRAY*>(p), 4, &job);
+         }},
+        {"async WriteString *JobId", false,
+         [](const S& s, void* p) {
+             bstr_arg text(L"*IDN?\n");
+             return s.async->WriteString(text, as<long>(p));
+         }},
+        {"async WriteString Message", true,
+         [](const S& s, void* p) {
+             long job = 0;
+             return s.async->WriteString(as<OLECHAR>(p), &job);
+         }},
     };
     return cases;
 }
@@ -152,6 +176,7 @@ protected:
         ASSERT_TRUE(s.message = s.visa.as<IMessage>(IID_IMessage));
         ASSERT_TRUE(s.serial = s.visa.as<ISerial>(IID_ISerial));
         ASSERT_TRUE(s.events = s.visa.as<IEventManager>(IID_IEventManager));
+        ASSERT_TRUE(s.async = s.visa.as<IAsyncMessage>(IID_IAsyncMessage));
     }
 
     // Every case with every bad pointer: E_POINTER, no error object, no VISA call.

@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <string>
 
-#include "com_ptr.h"
+#include "com/com_ptr.h"
 #include "MrvRS232.h"
 #include "simvisa_control.h"
 #include "visacom.h"

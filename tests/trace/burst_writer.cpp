@@ -15,9 +15,9 @@
 #include <cwchar>
 #include <thread>
 
-#include "trace_message.h"
-#include "trace_pipe.h"
-#include "trace_status.h"
+#include "trace/trace_message.h"
+#include "trace/trace_pipe.h"
+#include "trace/trace_status.h"
 
 using namespace mrv::trace;
 

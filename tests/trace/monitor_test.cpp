@@ -15,7 +15,7 @@
 
 #include "child_process.h"
 #include "slow_terminal.h"
-#include "trace_status.h"
+#include "trace/trace_status.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "trace_pipe.h"
-#include "trace_status.h"
+#include "trace/trace_pipe.h"
+#include "trace/trace_status.h"
 
 namespace mrv::test {
 

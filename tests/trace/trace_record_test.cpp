@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "trace_message.h"
+#include "trace/trace_message.h"
 
 using namespace mrv::trace;
 

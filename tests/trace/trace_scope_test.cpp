@@ -4,11 +4,11 @@
 // middle of a call.
 #include <gtest/gtest.h>
 
-#include "method_trace_scope.h"
-#include "nko_client.h"
+#include "trace/method_trace_scope.h"
+#include "trace/nko_client.h"
 #include "trace_collector.h"
-#include "trace_layer.h"
-#include "unique_any.h"
+#include "trace/trace_layer.h"
+#include "com/unique_any.h"
 
 using namespace mrv;
 using namespace mrv::test;

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "trace_pipe.h"
-#include "trace_status.h"
+#include "trace/trace_pipe.h"
+#include "trace/trace_status.h"
 
 using namespace mrv::trace;
 using clock_type = std::chrono::steady_clock;

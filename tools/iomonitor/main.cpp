@@ -24,8 +24,8 @@
 
 #include "record_output.h"
 #include "record_queue.h"
-#include "trace_pipe.h"
-#include "trace_status.h"
+#include "trace/trace_pipe.h"
+#include "trace/trace_status.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include <string>
 
 #include "console_log.h"
-#include "nko_client.h"
+#include "trace/nko_client.h"
 #include "pipe_server.h"
 #include "service_main.h"
-#include "unique_any.h"
+#include "com/unique_any.h"
 
 namespace {
 

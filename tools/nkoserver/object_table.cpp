@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "nko_client.h"
+#include "trace/nko_client.h"
 
 namespace nkoserver {
 

@@ -8,8 +8,8 @@
 #include <mutex>
 #include <string>
 
-#include "nko_protocol.h"
-#include "unique_any.h"
+#include "trace/nko_protocol.h"
+#include "com/unique_any.h"
 
 namespace nkoserver {
 

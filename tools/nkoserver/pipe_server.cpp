@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "console_log.h"
-#include "nko_client.h"
-#include "nko_protocol.h"
-#include "unique_any.h"
+#include "trace/nko_client.h"
+#include "trace/nko_protocol.h"
+#include "com/unique_any.h"
 
 namespace nkoserver {
 

@@ -5,7 +5,7 @@
 #include <oleauto.h>
 
 #include "visacom.h"
-#include "com_ptr.h"
+#include "com/com_ptr.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "ansi_text.h"
+#include "com/ansi_text.h"
 
 #include <windows.h>
 #include <oleauto.h>
 
 #include <cwchar>
 
-#include "com_error.h"
+#include "com/com_error.h"
 
 namespace mrv {
 

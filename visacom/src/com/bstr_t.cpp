@@ -1,11 +1,11 @@
-#include "bstr_t.h"
+#include "com/bstr_t.h"
 
 #include <windows.h>
 
 #include <cwchar>
 #include <new>
 
-#include "com_error.h"
+#include "com/com_error.h"
 
 namespace mrv {
 

@@ -1,4 +1,4 @@
-#include "com_error.h"
+#include "com/com_error.h"
 
 #include <oleauto.h>
 

@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
-#include "com_ptr.h"
+#include "com/com_ptr.h"
 
 namespace mrv {
 

@@ -15,9 +15,9 @@
 #include <climits>
 #include <new>
 
-#include "critical_section.h"
-#include "interface_map.h"
-#include "module_lock.h"
+#include "com/critical_section.h"
+#include "com/interface_map.h"
+#include "com/module_lock.h"
 
 namespace mrv {
 

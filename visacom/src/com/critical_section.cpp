@@ -1,4 +1,4 @@
-#include "critical_section.h"
+#include "com/critical_section.h"
 
 namespace mrv {
 

@@ -1,4 +1,4 @@
-#include "module_lock.h"
+#include "com/module_lock.h"
 
 #include <atomic>
 

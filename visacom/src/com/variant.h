@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include "com_error.h"
+#include "com/com_error.h"
 
 namespace mrv {
 

@@ -1,4 +1,4 @@
-#include "entry_points.h"
+#include "driver/entry_points.h"
 
 #include <atomic>
 #include <type_traits>

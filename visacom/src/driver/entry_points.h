@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "visa_entries.h"
+#include "driver/visa_entries.h"
 
 namespace mrv::visa {
 

@@ -1,7 +1,7 @@
-#include "status_description_hook.h"
+#include "driver/status_description_hook.h"
 
-#include "entry_points.h"
-#include "visa_driver.h"
+#include "driver/entry_points.h"
+#include "driver/visa_driver.h"
 
 namespace mrv {
 namespace {

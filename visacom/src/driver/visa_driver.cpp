@@ -1,4 +1,4 @@
-#include "visa_driver.h"
+#include "driver/visa_driver.h"
 
 #include <stdexcept>
 #include <string_view>

@@ -12,10 +12,10 @@
 #include <type_traits>
 
 #include "com/bstr_t.h"
-#include "entry_points.h"
-#include "status_description_hook.h"
-#include "visa_attribute.h"
-#include "visa_entries.h"
+#include "driver/entry_points.h"
+#include "driver/status_description_hook.h"
+#include "driver/visa_attribute.h"
+#include "driver/visa_entries.h"
 
 namespace mrv {
 

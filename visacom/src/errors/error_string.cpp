@@ -1,7 +1,7 @@
-#include "error_string.h"
+#include "errors/error_string.h"
 
 #include "com/unique_any.h"
-#include "message_wrap.h"
+#include "errors/message_wrap.h"
 
 namespace mrv {
 

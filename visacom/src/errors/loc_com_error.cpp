@@ -1,13 +1,13 @@
-#include "loc_com_error.h"
+#include "errors/loc_com_error.h"
 
 #include <oleauto.h>
 
 #include "com/unique_any.h"
-#include "module_strings.h"
-#include "resource_string.h"
+#include "errors/module_strings.h"
+#include "errors/resource_string.h"
 #include "resources/string_ids.h"
-#include "visa_error.h"
-#include "win32_error.h"
+#include "errors/visa_error.h"
+#include "errors/win32_error.h"
 
 namespace mrv {
 namespace {

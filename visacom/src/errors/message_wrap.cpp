@@ -1,4 +1,4 @@
-#include "message_wrap.h"
+#include "errors/message_wrap.h"
 
 namespace mrv {
 

@@ -1,14 +1,14 @@
-#include "method_boundary.h"
+#include "errors/method_boundary.h"
 
 #include <oleauto.h>
 
 #include <exception>
 
-#include "bad_pointer.h"
+#include "errors/bad_pointer.h"
 #include "com/com_error.h"
-#include "loc_com_error.h"
-#include "visa_error.h"
-#include "win32_error.h"
+#include "errors/loc_com_error.h"
+#include "errors/visa_error.h"
+#include "errors/win32_error.h"
 
 namespace mrv {
 namespace {

@@ -1,4 +1,4 @@
-#include "module_strings.h"
+#include "errors/module_strings.h"
 
 namespace mrv {
 namespace {

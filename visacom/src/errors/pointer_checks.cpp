@@ -1,9 +1,9 @@
-#include "pointer_checks.h"
+#include "errors/pointer_checks.h"
 
 #include <windows.h>
 
-#include "bad_pointer.h"
-#include "resource_string.h"
+#include "errors/bad_pointer.h"
+#include "errors/resource_string.h"
 #include "resources/string_ids.h"
 
 namespace mrv {

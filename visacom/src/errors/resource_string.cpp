@@ -1,10 +1,10 @@
-#include "resource_string.h"
+#include "errors/resource_string.h"
 
 #include <cstdarg>
 
 #include "com/unique_any.h"
-#include "message_wrap.h"
-#include "module_strings.h"
+#include "errors/message_wrap.h"
+#include "errors/module_strings.h"
 
 namespace mrv {
 namespace {

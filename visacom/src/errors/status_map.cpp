@@ -1,4 +1,4 @@
-#include "status_map.h"
+#include "errors/status_map.h"
 
 #include <algorithm>
 #include <array>

@@ -1,9 +1,9 @@
-#include "visa_error.h"
+#include "errors/visa_error.h"
 
 #include <atomic>
 #include <cstring>
 
-#include "resource_string.h"
+#include "errors/resource_string.h"
 #include "resources/string_ids.h"
 
 namespace mrv {

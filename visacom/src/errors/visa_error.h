@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "status_map.h"
+#include "errors/status_map.h"
 
 namespace mrv {
 

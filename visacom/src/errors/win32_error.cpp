@@ -1,7 +1,7 @@
-#include "win32_error.h"
+#include "errors/win32_error.h"
 
-#include "error_string.h"
-#include "resource_string.h"
+#include "errors/error_string.h"
+#include "errors/resource_string.h"
 
 namespace mrv {
 

@@ -29,6 +29,11 @@ void check_one(const frame_param& p)
             throw bad_pointer();
         std::memset(pointer, 0, p.size);
         return;
+    case pointer_check::text:
+        if (!pointer ||
+            ::IsBadReadPtr(static_cast<char*>(pointer) - sizeof(UINT), sizeof(UINT) + p.size))
+            throw bad_pointer();
+        return;
     case pointer_check::read_write:
         if (!pointer || ::IsBadReadPtr(pointer, p.size) || ::IsBadWritePtr(pointer, p.size))
             throw bad_pointer();

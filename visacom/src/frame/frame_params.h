@@ -31,6 +31,7 @@ enum class pointer_check : std::uint8_t {
     writable,    // an out slot the method may leave as it is
     cleared,     // an out slot: writable, then zeroed so that a failure leaves 0 or null
     read_write,  // caller data the method reads and then overwrites
+    text,        // a BSTR: not null, its length prefix and first character readable
 };
 
 struct frame_param {
@@ -110,7 +111,7 @@ constexpr frame_param in(const char* name, boolean_value v) noexcept
 }
 constexpr frame_param in(const char* name, required_text t) noexcept
 {
-    return {{name, VT_BSTR, false, &t.value}, pointer_check::readable, sizeof(wchar_t), true};
+    return {{name, VT_BSTR, false, &t.value}, pointer_check::text, sizeof(wchar_t), true};
 }
 // The caller's pointer to an array the method reads.
 constexpr frame_param in(const char* name, SAFEARRAY** const& array) noexcept

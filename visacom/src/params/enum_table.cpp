@@ -1,6 +1,6 @@
-#include "enum_table.h"
+#include "params/enum_table.h"
 
-#include "paramstring_errors.h"
+#include "params/paramstring_errors.h"
 
 namespace mrv {
 

@@ -1,4 +1,4 @@
-#include "paramstring_errors.h"
+#include "params/paramstring_errors.h"
 
 #include "errors/loc_com_error.h"
 #include "errors/resource_string.h"

@@ -1,4 +1,4 @@
-#include "paramstring_reader.h"
+#include "params/paramstring_reader.h"
 
 #include <limits>
 

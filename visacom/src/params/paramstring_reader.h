@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "com/synchronize.h"
-#include "paramstring_errors.h"
+#include "params/paramstring_errors.h"
 
 namespace mrv {
 

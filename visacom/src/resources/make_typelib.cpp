@@ -13,7 +13,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "com_ptr.h"
+#include "com/com_ptr.h"
 #include "MrvRS232.h"
 
 namespace {

@@ -1,6 +1,6 @@
-#include "benaphore.h"
+#include "trace/benaphore.h"
 
-#include "nko_client.h"
+#include "trace/nko_client.h"
 
 namespace mrv::trace {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "unique_any.h"
+#include "com/unique_any.h"
 
 namespace mrv::trace {
 

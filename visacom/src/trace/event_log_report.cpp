@@ -1,4 +1,4 @@
-#include "event_log_report.h"
+#include "trace/event_log_report.h"
 
 #include <windows.h>
 

@@ -1,12 +1,12 @@
-#include "method_trace_scope.h"
+#include "trace/method_trace_scope.h"
 
 #include <cstdint>
 #include <cstring>
 
-#include "trace_layer.h"
-#include "trace_message.h"
-#include "trace_pipe.h"
-#include "trace_status.h"
+#include "trace/trace_layer.h"
+#include "trace/trace_message.h"
+#include "trace/trace_pipe.h"
+#include "trace/trace_status.h"
 
 namespace mrv {
 

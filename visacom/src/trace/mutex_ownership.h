@@ -3,7 +3,7 @@
 // from a successful wait until the guard ends, on every way out.
 #include <windows.h>
 
-#include "unique_any.h"
+#include "com/unique_any.h"
 
 namespace mrv::trace {
 

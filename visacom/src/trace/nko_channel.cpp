@@ -1,12 +1,12 @@
-#include "nko_channel.h"
+#include "trace/nko_channel.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <utility>
 
-#include "event_log_report.h"
-#include "nko_client.h"
-#include "unique_any.h"
+#include "trace/event_log_report.h"
+#include "trace/nko_client.h"
+#include "com/unique_any.h"
 
 namespace mrv::nko {
 

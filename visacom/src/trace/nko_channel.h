@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "nko_protocol.h"
+#include "trace/nko_protocol.h"
 
 namespace mrv::nko {
 

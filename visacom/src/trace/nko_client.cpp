@@ -1,13 +1,13 @@
 // The creation functions: named "Global\" objects through the kernel-object server, every other
 // object directly.
-#include "nko_client.h"
+#include "trace/nko_client.h"
 
 #include <cstring>
 #include <new>
 #include <utility>
 
-#include "nko_channel.h"
-#include "nko_protocol.h"
+#include "trace/nko_channel.h"
+#include "trace/nko_protocol.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // attributes of the named objects.
 #include <mutex>
 
-#include "nko_client.h"
+#include "trace/nko_client.h"
 
 namespace {
 

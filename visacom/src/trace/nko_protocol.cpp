@@ -1,4 +1,4 @@
-#include "nko_protocol.h"
+#include "trace/nko_protocol.h"
 
 #include <charconv>
 

@@ -1,10 +1,10 @@
-#include "process_simulation_block.h"
+#include "trace/process_simulation_block.h"
 
 #include <cstring>
 #include <string>
 
-#include "benaphore.h"
-#include "nko_client.h"
+#include "trace/benaphore.h"
+#include "trace/nko_client.h"
 
 namespace mrv::trace {
 

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "simulation_block_layout.h"
-#include "unique_any.h"
+#include "com/unique_any.h"
 
 namespace mrv::trace {
 

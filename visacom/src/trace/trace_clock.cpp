@@ -1,4 +1,4 @@
-#include "trace_clock.h"
+#include "trace/trace_clock.h"
 
 #include <windows.h>
 

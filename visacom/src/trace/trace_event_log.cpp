@@ -1,9 +1,9 @@
-#include "trace_event_log.h"
+#include "trace/trace_event_log.h"
 
 #include <cstdarg>
 #include <cstdio>
 
-#include "event_log_report.h"
+#include "trace/event_log_report.h"
 
 namespace mrv::trace {
 

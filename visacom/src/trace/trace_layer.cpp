@@ -1,11 +1,11 @@
-#include "trace_layer.h"
+#include "trace/trace_layer.h"
 
 #include <windows.h>
 
 #include <mutex>
 
-#include "trace_pipe.h"
-#include "trace_status.h"
+#include "trace/trace_pipe.h"
+#include "trace/trace_status.h"
 
 namespace mrv::trace {
 

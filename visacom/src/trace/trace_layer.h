@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "trace_message.h"
+#include "trace/trace_message.h"
 
 namespace mrv::trace {
 

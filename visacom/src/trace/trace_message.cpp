@@ -1,16 +1,16 @@
-#include "trace_message.h"
+#include "trace/trace_message.h"
 
 #include <comdef.h>
 
 #include <algorithm>
 #include <stdexcept>
 
-#include "com_ptr.h"
-#include "trace_clock.h"
-#include "trace_pipe.h"
-#include "trace_status.h"
-#include "trace_value.h"
-#include "unique_any.h"
+#include "com/com_ptr.h"
+#include "trace/trace_clock.h"
+#include "trace/trace_pipe.h"
+#include "trace/trace_status.h"
+#include "trace/trace_value.h"
+#include "com/unique_any.h"
 
 namespace mrv::trace {
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "trace_value.h"
+#include "trace/trace_value.h"
 
 namespace mrv::trace {
 

@@ -1,14 +1,14 @@
-#include "trace_pipe.h"
+#include "trace/trace_pipe.h"
 
 #include <atomic>
 #include <cstring>
 #include <mutex>
 #include <string>
 
-#include "mutex_ownership.h"
-#include "nko_client.h"
-#include "trace_event_log.h"
-#include "trace_status.h"
+#include "trace/mutex_ownership.h"
+#include "trace/nko_client.h"
+#include "trace/trace_event_log.h"
+#include "trace/trace_status.h"
 
 namespace mrv::trace {
 

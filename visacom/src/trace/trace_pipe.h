@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "unique_any.h"
+#include "com/unique_any.h"
 
 namespace mrv::trace {
 

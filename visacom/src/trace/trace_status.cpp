@@ -1,11 +1,11 @@
-#include "trace_status.h"
+#include "trace/trace_status.h"
 
 #include <cstring>
 #include <mutex>
 
-#include "mutex_ownership.h"
-#include "nko_client.h"
-#include "trace_event_log.h"
+#include "trace/mutex_ownership.h"
+#include "trace/nko_client.h"
+#include "trace/trace_event_log.h"
 
 namespace mrv::trace {
 

@@ -19,8 +19,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "mutex_ownership.h"
-#include "unique_any.h"
+#include "trace/mutex_ownership.h"
+#include "com/unique_any.h"
 
 namespace mrv::trace {
 

@@ -1,11 +1,11 @@
-#include "trace_value.h"
+#include "trace/trace_value.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
-#include "unique_any.h"
+#include "com/unique_any.h"
 
 namespace mrv::trace {
 

@@ -1,8 +1,8 @@
-#include "class_factory.h"
+#include "servers/rs232/class_factory.h"
 
 #include <new>
 
-#include "module_lock.h"
+#include "com/module_lock.h"
 
 namespace mrv {
 

@@ -4,7 +4,7 @@
 // factory can still be unloaded; every further reference (a client holding the factory) does.
 #include <objbase.h>
 
-#include "com_object.h"
+#include "com/com_object.h"
 
 namespace mrv {
 

@@ -1,6 +1,6 @@
-#include "connection_points.h"
+#include "servers/rs232/connection_points.h"
 
-#include "com_object.h"
+#include "com/com_object.h"
 
 namespace mrv {
 namespace {

@@ -1,7 +1,7 @@
 // The DLL's entry point and the four functions COM calls on an in-process server.
 #include <windows.h>
 
-#include "rs232_module.h"
+#include "servers/rs232/rs232_module.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {

@@ -1,7 +1,7 @@
-#include "module_files.h"
+#include "servers/rs232/module_files.h"
 
 #include "errors/resource_string.h"
-#include "string_ids.h"
+#include "resources/string_ids.h"
 
 namespace mrv::rs232 {
 

@@ -1,4 +1,4 @@
-#include "mvrs232_driver.h"
+#include "servers/rs232/mvrs232_driver.h"
 
 namespace mrv {
 

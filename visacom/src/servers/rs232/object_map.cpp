@@ -1,8 +1,8 @@
-#include "object_map.h"
+#include "servers/rs232/object_map.h"
 
-#include "module_resources.h"
-#include "rs232_module.h"
-#include "rs232_svr.h"
+#include "resources/module_resources.h"
+#include "servers/rs232/rs232_module.h"
+#include "servers/rs232/rs232_svr.h"
 
 namespace mrv::rs232 {
 namespace {

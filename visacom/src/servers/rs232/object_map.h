@@ -6,8 +6,8 @@
 #include <atomic>
 #include <span>
 
-#include "class_factory.h"
-#include "registry_script.h"
+#include "servers/rs232/class_factory.h"
+#include "servers/rs232/registry_script.h"
 
 namespace mrv::rs232 {
 

@@ -3,7 +3,7 @@
 // which the module loads once per process (module_type_info).
 #include <ocidl.h>
 
-#include "rs232_module.h"
+#include "servers/rs232/rs232_module.h"
 
 namespace mrv {
 

@@ -1,4 +1,4 @@
-#include "registry_script.h"
+#include "servers/rs232/registry_script.h"
 
 #include "com/unique_any.h"
 

@@ -107,10 +107,10 @@ HRESULT CRS232Svr::IAsyncMessage_Write(SAFEARRAY** buf, long count, long* jobId)
 
 HRESULT CRS232Svr::IAsyncMessage_WriteString(BSTR message, long* jobId)
 {
-    const UINT length = ::SysStringLen(message);
     return run_framed(*this, kAsyncWriteStringFrame, "WriteString",
                       {param::in("Message", param::text(message)), param::out("*JobId", jobId)},
                       [&]() -> HRESULT {
+                          const UINT length = ::SysStringLen(message);
                           if (length == 0)
                               return E_INVALIDARG;
                           safearray array = text_byte_array(message, length);

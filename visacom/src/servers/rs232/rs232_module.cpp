@@ -1,4 +1,4 @@
-#include "rs232_module.h"
+#include "servers/rs232/rs232_module.h"
 
 #include <atomic>
 #include <string>
@@ -9,11 +9,11 @@
 #include "com/synchronize.h"
 #include "errors/module_strings.h"
 #include "errors/resource_string.h"
-#include "module_files.h"
+#include "servers/rs232/module_files.h"
 #include "MrvRS232.h"
-#include "object_map.h"
-#include "process_simulation_block.h"
-#include "string_ids.h"
+#include "servers/rs232/object_map.h"
+#include "trace/process_simulation_block.h"
+#include "resources/string_ids.h"
 
 namespace mrv::rs232 {
 namespace {

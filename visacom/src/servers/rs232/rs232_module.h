@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
-#include "registry_script.h"
+#include "servers/rs232/registry_script.h"
 
 namespace mrv::rs232 {
 

@@ -1,4 +1,4 @@
-#include "rs232_paramstring_reader.h"
+#include "servers/rs232/rs232_paramstring_reader.h"
 
 #include <cstdio>
 #include <locale>
@@ -10,7 +10,7 @@
 #include "errors/loc_com_error.h"
 #include "errors/resource_string.h"
 #include "resources/string_ids.h"
-#include "rs232_svr.h"
+#include "servers/rs232/rs232_svr.h"
 
 namespace mrv {
 namespace {

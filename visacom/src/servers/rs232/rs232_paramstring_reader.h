@@ -4,8 +4,8 @@
 // it), and renders the session's current settings back into an option string.
 #include <string>
 
-#include "enum_table.h"
-#include "paramstring_reader.h"
+#include "params/enum_table.h"
+#include "params/paramstring_reader.h"
 
 namespace mrv {
 
