@@ -32,8 +32,11 @@ std::optional<asrl_session> open_session(console_io& io, const client_options& o
     s.message = s.visa.as<IMessage>(IID_IMessage);
     s.serial = s.visa.as<ISerial>(IID_ISerial);
     s.events = s.visa.as<IEventManager>(IID_IEventManager);
-    if (!s.base || !s.message || !s.serial || !s.events) {
-        report_failure(io, L"QueryInterface for IBaseMessage, IMessage, ISerial and IEventManager",
+    s.async = s.visa.as<IAsyncMessage>(IID_IAsyncMessage);
+    if (!s.base || !s.message || !s.serial || !s.events || !s.async) {
+        report_failure(io,
+                       L"QueryInterface for IBaseMessage, IMessage, ISerial, IEventManager and "
+                       L"IAsyncMessage",
                        E_NOINTERFACE);
         return std::nullopt;
     }

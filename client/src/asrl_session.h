@@ -18,6 +18,7 @@ struct asrl_session {
     mrv::com_ptr<IMessage> message;
     mrv::com_ptr<ISerial> serial;
     mrv::com_ptr<IEventManager> events;
+    mrv::com_ptr<IAsyncMessage> async;
 
     // The interface that declares a property, for the tables that name properties by member.
     template <class I>

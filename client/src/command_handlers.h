@@ -41,6 +41,11 @@ bool trigger_command(command_context&, std::wstring_view);
 bool flush_command(command_context&, std::wstring_view);
 bool attr_command(command_context&, std::wstring_view);
 
+// Asynchronous jobs (async_commands.cpp).
+bool aread_command(command_context&, std::wstring_view);
+bool awrite_command(command_context&, std::wstring_view);
+bool terminate_command(command_context&, std::wstring_view);
+
 // Events (event_commands.cpp).
 bool enable_command(command_context&, std::wstring_view);
 bool disable_command(command_context&, std::wstring_view);

@@ -48,6 +48,11 @@ const command command_table[] = {
      L"read or set a VISA attribute by number (GetAttribute, "
      L"SetAttribute)",
      attr_command},
+    {L"aread", L"aread N", L"start an asynchronous read of N bytes (its completion is an io event)",
+     aread_command},
+    {L"awrite", L"awrite TEXT", L"start an asynchronous write of TEXT (escapes as for write)",
+     awrite_command},
+    {L"terminate", L"terminate ID", L"end an asynchronous job", terminate_command},
     {L"enable", L"enable TYPE [MECH]...",
      L"enable events (TYPE srq|io|trig|clear|exception|all|N; MECH queue|handler|suspend)",
      enable_command},
