@@ -257,6 +257,19 @@ TEST(Client, AServiceRequestIsCaughtByAWaitAndByAHandler)
     EXPECT_TRUE(has(r.transcript, "not a mechanism: sideways")) << r.transcript;
 }
 
+TEST(Client, AsynchronousJobsCompleteAsEvents)
+{
+    auto r = run_client({L"ASRL1::INSTR", L"-c", L"enable io queue", L"-c", L"awrite *IDN?\\n",
+                         L"-c", L"wait 2000 io", L"-c", L"aread 12", L"-c", L"wait 2000 io"});
+    EXPECT_EQ(0u, r.exit_code) << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "> awrite *IDN?\\n\n  job 1 started\n"
+                                  "> wait 2000 io\n  event io status 0x00000000, 6 bytes\n"))
+        << r.transcript;
+    EXPECT_TRUE(has(r.transcript, "> aread 12\n  job 2 started\n"
+                                  "> wait 2000 io\n  event io status 0x00040006, 12 bytes\n"))
+        << r.transcript;
+}
+
 TEST(Client, WrongCommandLineIsAUsageError)
 {
     auto r = run_client({L"--no-such-option"});
