@@ -279,6 +279,79 @@ void measure_session_open(bench::visa_library& visa, const CLSID& clsid)
 }
 
 // Everything measured on one open session of the server.
+// 1 MiB each way as an asynchronous job whose completion is waited for: IAsyncMessage and
+// WaitOnEvent (the read's bytes taken from the event) against viReadAsync/viWriteAsync and
+// viWaitOnEvent on the bench's own session.
+void measure_async_transfers(bench::visa_library& visa, ViSession vi,
+                             const mrv::com_ptr<IVisaSession>& session, SAFEARRAY* out_array,
+                             int transfers)
+{
+    auto async = session.as<IAsyncMessage>(IID_IAsyncMessage);
+    auto events = session.as<IEventManager>(IID_IEventManager);
+    if (!async || !events ||
+        FAILED(
+            events->EnableEvent(static_cast<EventType>(VI_EVENT_IO_COMPLETION), EVENT_QUEUE, 0)) ||
+        visa.enable_event(vi, VI_EVENT_IO_COMPLETION, VI_QUEUE, VI_NULL) < 0) {
+        fail("enabling I/O-completion events", E_FAIL);
+        return;
+    }
+    // The server's completion: the event, and for a read the bytes it carries.
+    auto server_completion = [&](bool read) {
+        mrv::com_ptr<IEvent> event;
+        if (FAILED(events->WaitOnEvent(5000, static_cast<EventType>(VI_EVENT_IO_COMPLETION), 0,
+                                       event.put())))
+            return false;
+        auto completion = event.as<IEventIOCompletion>(IID_IEventIOCompletion);
+        long count = 0;
+        if (!completion || FAILED(completion->get_ReturnCount(&count)) || count != long(kMiB))
+            return false;
+        if (!read)
+            return true;
+        owned_array bytes;
+        return SUCCEEDED(completion->get_ReadBuffer(&bytes.a)) && bytes.a;
+    };
+    auto direct_completion = [&] {
+        ViEventType type = 0;
+        ViEvent event = 0;
+        if (visa.wait_on_event(vi, VI_EVENT_IO_COMPLETION, 5000, &type, &event) < 0)
+            return false;
+        visa.close(event);
+        return true;
+    };
+    const std::vector<unsigned char> outgoing(kMiB, 'A');
+    std::vector<unsigned char> incoming(kMiB);
+    report("IAsyncMessage::Write (1 MiB) + wait", "viWriteAsync + wait",
+           bench::compare_transfers(
+               transfers, [] {},
+               [&] {
+                   long job = 0;
+                   return async->Write(&out_array, kMiB, &job) == S_OK && server_completion(false);
+               },
+               [&] {
+                   ViJobId job = 0;
+                   return visa.write_async(vi, outgoing.data(), kMiB, &job) >= 0 &&
+                          direct_completion();
+               }),
+           kMiB);
+    visa.clear(vi);
+    const std::vector<unsigned char> device_data(kMiB, 'B');
+    report("IAsyncMessage::Read (1 MiB) + wait", "viReadAsync + wait",
+           bench::compare_transfers(
+               transfers, [&] { visa.device_send(vi, device_data.data(), kMiB, 0); },
+               [&] {
+                   long job = 0;
+                   return async->Read(kMiB, &job) == S_OK && server_completion(true);
+               },
+               [&] {
+                   ViJobId job = 0;
+                   return visa.read_async(vi, incoming.data(), kMiB, &job) >= 0 &&
+                          direct_completion();
+               }),
+           kMiB);
+    session.as<IEventManager>(IID_IEventManager)
+        ->DisableEvent(static_cast<EventType>(VI_EVENT_IO_COMPLETION), EVENT_QUEUE, 0);
+}
+
 int measure_open_session(CLSID& clsid, bench::visa_library& visa)
 {
     com_ptr<IVisaSession> session;
@@ -397,6 +470,8 @@ int measure_open_session(CLSID& clsid, bench::visa_library& visa)
                    return visa.read(vi, incoming.data(), kMiB, &n) >= 0 && n == kMiB;
                }),
            kMiB);
+
+    measure_async_transfers(visa, vi, session, out_array.a, transfers);
 
     visa.close(vi);
     visa.close(rm);

@@ -25,7 +25,9 @@ public:
                get(close, "viClose") && get(get_attribute, "viGetAttribute") &&
                get(set_attribute, "viSetAttribute") && get(read, "viRead") &&
                get(write, "viWrite") && get(clear, "viClear") &&
-               get(device_send, "simvisa_device_send");
+               get(device_send, "simvisa_device_send") && get(read_async, "viReadAsync") &&
+               get(write_async, "viWriteAsync") && get(enable_event, "viEnableEvent") &&
+               get(wait_on_event, "viWaitOnEvent");
     }
 
     ViStatus(_VI_FUNCH* open_default_rm)(ViPSession) = nullptr;
@@ -37,6 +39,11 @@ public:
     ViStatus(_VI_FUNCH* write)(ViSession, ViConstBuf, ViUInt32, ViPUInt32) = nullptr;
     ViStatus(_VI_FUNCH* clear)(ViSession) = nullptr;
     simvisa_device_send_fn device_send = nullptr;
+    ViStatus(_VI_FUNCH* read_async)(ViSession, ViPBuf, ViUInt32, ViPJobId) = nullptr;
+    ViStatus(_VI_FUNCH* write_async)(ViSession, ViConstBuf, ViUInt32, ViPJobId) = nullptr;
+    ViStatus(_VI_FUNCH* enable_event)(ViSession, ViEventType, ViUInt16, ViEventFilter) = nullptr;
+    ViStatus(_VI_FUNCH* wait_on_event)(ViSession, ViEventType, ViUInt32, ViPEventType,
+                                       ViPEvent) = nullptr;
 
 private:
     template <class F>
