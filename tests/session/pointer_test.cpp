@@ -134,6 +134,13 @@ std::vector<pointer_case> all_cases()
              bstr_arg text(L"*IDN?\n");
              return s.async->WriteString(text, as<long>(p));
          }},
+        {"WriteString Message (not null)", true,
+         [](const S& s, void* p) {
+             if (!p)
+                 return E_POINTER;  // a null text is an empty one here: E_INVALIDARG
+             long count = 0;
+             return s.message->WriteString(as<OLECHAR>(p), &count);
+         }},
         {"async WriteString Message", true,
          [](const S& s, void* p) {
              long job = 0;

@@ -29,6 +29,10 @@ void check_one(const frame_param& p)
             throw bad_pointer();
         std::memset(pointer, 0, p.size);
         return;
+    case pointer_check::text_or_null:
+        if (!pointer)
+            return;
+        [[fallthrough]];
     case pointer_check::text:
         if (!pointer ||
             ::IsBadReadPtr(static_cast<char*>(pointer) - sizeof(UINT), sizeof(UINT) + p.size))

@@ -26,12 +26,13 @@ namespace mrv {
 
 // What the frame checks of a parameter's pointer; a failed check raises bad_pointer.
 enum class pointer_check : std::uint8_t {
-    none,        // a value passed in
-    readable,    // caller data the method reads
-    writable,    // an out slot the method may leave as it is
-    cleared,     // an out slot: writable, then zeroed so that a failure leaves 0 or null
-    read_write,  // caller data the method reads and then overwrites
-    text,        // a BSTR: not null, its length prefix and first character readable
+    none,          // a value passed in
+    readable,      // caller data the method reads
+    writable,      // an out slot the method may leave as it is
+    cleared,       // an out slot: writable, then zeroed so that a failure leaves 0 or null
+    read_write,    // caller data the method reads and then overwrites
+    text,          // a BSTR: not null, its length prefix and first character readable
+    text_or_null,  // the same for a BSTR that may be null
 };
 
 struct frame_param {
@@ -58,6 +59,7 @@ struct boolean_slot {
 // A BSTR the method must be able to read: a null one is a bad pointer.
 struct required_text {
     const BSTR& value;
+    bool may_be_null = false;
 };
 constexpr boolean_value boolean(const VARIANT_BOOL& value) noexcept
 {
@@ -65,7 +67,12 @@ constexpr boolean_value boolean(const VARIANT_BOOL& value) noexcept
 }
 constexpr required_text text(const BSTR& value) noexcept
 {
-    return {value};
+    return {value, false};
+}
+// A BSTR that may be null (an empty text), but not point where the process cannot read.
+constexpr required_text text_or_null(const BSTR& value) noexcept
+{
+    return {value, true};
 }
 constexpr boolean_slot boolean(VARIANT_BOOL* pointer) noexcept
 {
@@ -111,7 +118,10 @@ constexpr frame_param in(const char* name, boolean_value v) noexcept
 }
 constexpr frame_param in(const char* name, required_text t) noexcept
 {
-    return {{name, VT_BSTR, false, &t.value}, pointer_check::text, sizeof(wchar_t), true};
+    return {{name, VT_BSTR, false, &t.value},
+            t.may_be_null ? pointer_check::text_or_null : pointer_check::text,
+            sizeof(wchar_t),
+            true};
 }
 // The caller's pointer to an array the method reads.
 constexpr frame_param in(const char* name, SAFEARRAY** const& array) noexcept

@@ -129,16 +129,17 @@ HRESULT CRS232Svr::IMessage_Write(SAFEARRAY** buf, long count, long* retCount)
 
 HRESULT CRS232Svr::IMessage_WriteString(BSTR message, long* pRetCount)
 {
-    const UINT length = ::SysStringLen(message);
-    return run_framed(*this, kWriteStringFrame, "WriteString",
-                      {param::in("Message", message), param::out("*pRetCount", pRetCount)},
-                      [&]() -> HRESULT {
-                          if (length == 0)
-                              return E_INVALIDARG;
-                          safearray array = text_byte_array(message, length);
-                          SAFEARRAY* slot = array.get();
-                          return IMessage_Write(&slot, static_cast<long>(length), pRetCount);
-                      });
+    return run_framed(
+        *this, kWriteStringFrame, "WriteString",
+        {param::in("Message", param::text_or_null(message)), param::out("*pRetCount", pRetCount)},
+        [&]() -> HRESULT {
+            const UINT length = ::SysStringLen(message);
+            if (length == 0)
+                return E_INVALIDARG;
+            safearray array = text_byte_array(message, length);
+            SAFEARRAY* slot = array.get();
+            return IMessage_Write(&slot, static_cast<long>(length), pRetCount);
+        });
 }
 
 }  // namespace mrv
