@@ -109,14 +109,11 @@ HRESULT CRS232Svr::IAsyncMessage_WriteString(BSTR message, long* jobId)
 {
     return run_framed(*this, kAsyncWriteStringFrame, "WriteString",
                       {param::in("Message", param::text(message)), param::out("*JobId", jobId)},
-                      [&]() -> HRESULT {
-                          const UINT length = ::SysStringLen(message);
-                          if (length == 0)
-                              return E_INVALIDARG;
-                          safearray array = text_byte_array(message, length);
-                          SAFEARRAY* slot = array.get();
+                      [&] {
                           // A complete nested call, traced on its own.
-                          return IAsyncMessage_Write(&slot, static_cast<long>(length), jobId);
+                          return write_text(message, [&](SAFEARRAY** array, long length) {
+                              return IAsyncMessage_Write(array, length, jobId);
+                          });
                       });
 }
 

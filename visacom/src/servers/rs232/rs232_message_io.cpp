@@ -132,13 +132,10 @@ HRESULT CRS232Svr::IMessage_WriteString(BSTR message, long* pRetCount)
     return run_framed(
         *this, kWriteStringFrame, "WriteString",
         {param::in("Message", param::text_or_null(message)), param::out("*pRetCount", pRetCount)},
-        [&]() -> HRESULT {
-            const UINT length = ::SysStringLen(message);
-            if (length == 0)
-                return E_INVALIDARG;
-            safearray array = text_byte_array(message, length);
-            SAFEARRAY* slot = array.get();
-            return IMessage_Write(&slot, static_cast<long>(length), pRetCount);
+        [&] {
+            return write_text(message, [&](SAFEARRAY** array, long length) {
+                return IMessage_Write(array, length, pRetCount);
+            });
         });
 }
 
