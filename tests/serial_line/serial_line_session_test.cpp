@@ -1,7 +1,7 @@
 // The serial session through COM on a real serial line: ASRL47 is the prefix's COM47, a
 // pseudo-terminal whose other end the instrument program (instrument.py) answers; on ASRL49
 // the instrument goes away.
-#include "session_client.h"
+#include "event_test_support.h"
 
 #include <chrono>
 #include <string>
@@ -130,4 +130,45 @@ TEST_F(SerialLine, InstrumentGoingAwayEndsTheReadCleanly)
     EXPECT_HR(kTimeout, hr);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
     EXPECT_HR(S_OK, session->Close());
+}
+
+// Characters arriving on the line raise the serial character event, taken by a wait and given
+// to a handler; an asynchronous read of the instrument's answer completes with its bytes.
+TEST_F(SerialLine, CharacterEventsAndAnAsynchronousReadThroughTheServer)
+{
+    open();
+    auto events = events_of(session);
+    auto async = session.as<IAsyncMessage>(IID_IAsyncMessage);
+    ASSERT_TRUE(events && async);
+    constexpr long asrl_char = 0x3FFF2035;  // VI_EVENT_ASRL_CHAR
+    constexpr long io_completion = 0x3FFF2009;
+    auto handler = test_handler::make(true);
+    ASSERT_HR(S_OK, events->InstallHandler(static_cast<EventType>(asrl_char), handler.get(), 7, 0));
+    ASSERT_TRUE(
+        SUCCEEDED(events->EnableEvent(static_cast<EventType>(asrl_char),
+                                      static_cast<EventMechanism>(EVENT_QUEUE | EVENT_HNDLR), 0)));
+    ASSERT_HR(S_OK, write(L"*IDN?\n"));
+    com_ptr<IEvent> event;
+    ASSERT_HR(S_OK, events->WaitOnEvent(3000, static_cast<EventType>(asrl_char), 0, event.put()));
+    EXPECT_TRUE(handler->wait_for(1));
+    EXPECT_EQ("SIMVISA,SERIAL-LINE,SN0001,1.0\n", read());
+
+    ASSERT_TRUE(
+        SUCCEEDED(events->EnableEvent(static_cast<EventType>(io_completion), EVENT_QUEUE, 0)));
+    ASSERT_HR(S_OK, write(L"MEAS?\n"));
+    long job = 0;
+    ASSERT_HR(S_OK, async->Read(14, &job));
+    com_ptr<IEvent> done;
+    ASSERT_HR(S_OK,
+              events->WaitOnEvent(3000, static_cast<EventType>(io_completion), 0, done.put()));
+    auto completion = done.as<IEventIOCompletion>(IID_IEventIOCompletion);
+    ASSERT_TRUE(completion);
+    long id = 0;
+    BSTR text = nullptr;
+    EXPECT_HR(S_OK, completion->get_JobId(&id));
+    EXPECT_EQ(job, id);
+    EXPECT_HR(S_OK, completion->get_ReadBufferAsString(&text));
+    EXPECT_EQ("+1.234500E+00\n", take(text));
+    events->DisableEvent(static_cast<EventType>(any_event), static_cast<EventMechanism>(7), 0);
+    events->UninstallHandler(static_cast<EventType>(asrl_char), 7, 0);
 }
