@@ -4,7 +4,8 @@
 #include <mutex>
 #include <string>
 #include <system_error>
-#include <thread>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "console_log.h"
@@ -141,6 +142,39 @@ private:
     int active_ = 0;
 };
 
+// One client's thread. A Win32 thread of its own rather than a detached std::thread: under
+// heavy load the thread library's start-up of detached threads was seen to hand a new thread a
+// null start record, which took the whole server down.
+struct client_thread_start {
+    mrv::unique_file pipe;
+    HANDLE stop;
+    object_table& objects;
+    client_count& clients;
+};
+
+DWORD WINAPI client_thread(void* parameter)
+{
+    std::unique_ptr<client_thread_start> start(static_cast<client_thread_start*>(parameter));
+    serve_client(std::move(start->pipe), start->stop, start->objects);
+    start->clients.leave();
+    return 0;
+}
+
+bool start_client_thread(mrv::unique_file pipe, HANDLE stop, object_table& objects,
+                         client_count& clients)
+{
+    auto* start = new (std::nothrow) client_thread_start{std::move(pipe), stop, objects, clients};
+    if (!start)
+        return false;
+    const HANDLE thread = CreateThread(nullptr, 0, client_thread, start, 0, nullptr);
+    if (!thread) {
+        delete start;
+        return false;
+    }
+    CloseHandle(thread);
+    return true;
+}
+
 mrv::unique_file make_instance(const char* pipe_name, bool first)
 {
     return mrv::unique_file(CreateNamedPipeA(
@@ -185,14 +219,8 @@ bool serve(const char* pipe_name, HANDLE stop, object_table& objects)
         listening = make_instance(pipe_name, false);
         if (ok) {
             clients.enter();
-            try {
-                std::thread([&clients, &objects, stop, pipe = std::move(connection)]() mutable {
-                    serve_client(std::move(pipe), stop, objects);
-                    clients.leave();
-                }).detach();
-            } catch (const std::system_error&) {
-                clients.leave();  // no thread: the pipe instance was closed with the lambda
-            }
+            if (!start_client_thread(std::move(connection), stop, objects, clients))
+                clients.leave();  // no thread: the pipe instance is closed
         }
         if (!listening) {
             log_line("cannot create another pipe instance, error " +
