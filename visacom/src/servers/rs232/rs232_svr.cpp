@@ -219,6 +219,7 @@ STDMETHODIMP CRS232Svr::SetSimulationFile(BSTR FileName)
     return S_OK;
 }
 
+// Not scaffolding: the simulation interface reserves this slot, and it does nothing.
 STDMETHODIMP CRS232Svr::Reserved(long, BSTR)
 {
     return E_NOTIMPL;
