@@ -1,7 +1,7 @@
 // The records of a session's calls as an I/O monitor receives them: enter and exit records of
 // framed methods, Init traced from its first call, error records with the error object's text,
-// untraced calls, nothing while tracing is off, and the real iomonitor.exe showing a client's
-// calls.
+// the nested Writes of both WriteStrings, untraced calls, nothing while tracing is off, and the
+// real iomonitor.exe showing a client's calls.
 #include "session_client.h"
 #include "trace_collector.h"
 
@@ -120,6 +120,32 @@ TEST_F(TraceSession, WriteStringEnclosesTheRecordsOfItsNestedWrite)
                                      L" RetVal=\"False\" ParamType=\"int32\"><Element"
                                      L" Value=\"6\"/>"))
         << records[3];
+}
+
+TEST_F(TraceSession, AsynchronousWriteStringEnclosesItsNestedWriteOfExactlyItsBytes)
+{
+    auto s = open_session(L"ASRL1::INSTR");
+    com_ptr<IAsyncMessage> io;
+    ASSERT_HR(S_OK, s->QueryInterface(IID_IAsyncMessage, io.put_void()));
+    trace_collector monitor;
+    bstr_arg command(L"ABCD");
+    long job = 0;
+    ASSERT_HR(S_OK, io->WriteString(command, &job));
+
+    const auto records = monitor.records();
+    ASSERT_EQ((std::vector<std::wstring>{
+                  L"Method_Enter IAsyncMessage::WriteString", L"Method_Enter IAsyncMessage::Write",
+                  L"Method_Exit IAsyncMessage::Write", L"Method_Exit IAsyncMessage::WriteString"}),
+              heads(records));
+    // The nested Write is given the four bytes and a count of 4, not the array's five elements.
+    EXPECT_TRUE(contains(records[1], L"BinHexValue=\"41424344")) << records[1];
+    EXPECT_TRUE(contains(records[1], L"Name=\"count\" InParam=\"True\" OutParam=\"False\""
+                                     L" RetVal=\"False\" ParamType=\"int32\"><Element"
+                                     L" Value=\"4\"/>"))
+        << records[1];
+    const std::wstring job_text = L"Value=\"" + std::to_wstring(job) + L"\"";
+    EXPECT_TRUE(contains(records[2], job_text)) << records[2];
+    EXPECT_TRUE(contains(records[3], job_text)) << records[3];
 }
 
 TEST_F(TraceSession, NoRecordsWhileTracingIsOffOrWithoutAnOpenSession)

@@ -57,7 +57,7 @@ HMODULE reference_library() noexcept
     return module;
 }
 
-safearray byte_array(const std::vector<unsigned char>& bytes)
+safearray byte_array(std::span<const unsigned char> bytes)
 {
     safearray array(::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size())));
     if (!array)
@@ -118,12 +118,11 @@ _event_t& _event_t::operator=(const _event_t& other) noexcept
     status = other.status;
     job_id = other.job_id;
     count = other.count;
+    data = other.data;  // the bytes live in the shared handle
     try {
-        data = other.data;
         operation_name = other.operation_name;
     } catch (...) {
-        // Out of memory: the copy keeps its identity and numbers without the bytes.
-        data.clear();
+        // Out of memory: the copy keeps its identity, numbers and bytes without the name.
         operation_name.clear();
     }
     trigger_id = other.trigger_id;
@@ -138,6 +137,7 @@ _event_t::~_event_t()
 
 void _event_t::drop_handle() noexcept
 {
+    data = {};
     if (auto h = std::exchange(handle, nullptr))
         h->release();
 }
@@ -158,8 +158,7 @@ std::unique_ptr<_event_t> _event_t::capture(ViSession, ViEventType event_type, V
             return nullptr;  // not a job of this server: nothing is delivered
         record->handle->own_buffer(buffer);
         if (buffer)
-            record->data.assign(static_cast<unsigned char*>(buffer),
-                                static_cast<unsigned char*>(buffer) + record->count);
+            record->data = {static_cast<const unsigned char*>(buffer), record->count};
         else
             record->count = 0;
         record->operation_name = read_text(context, VI_ATTR_OPER_NAME);
@@ -176,9 +175,13 @@ std::unique_ptr<_event_t> _event_t::capture(ViSession, ViEventType event_type, V
     case VI_EVENT_USB_INTR:
         record->count =
             static_cast<std::uint16_t>(read_number(context, VI_ATTR_USB_RECV_INTR_SIZE));
-        record->data.resize(record->count);
-        if (record->count != 0)
-            visa::process_viGetAttribute(context, VI_ATTR_USB_RECV_INTR_DATA, record->data.data());
+        if (record->count != 0) {
+            unsigned char* bytes = events::allocate_job_buffer(record->count);
+            record->handle->own_buffer(bytes);
+            std::memset(bytes, 0, record->count);
+            visa::process_viGetAttribute(context, VI_ATTR_USB_RECV_INTR_DATA, bytes);
+            record->data = {bytes, record->count};
+        }
         record->status = static_cast<ViStatus>(read_number(context, VI_ATTR_STATUS));
         break;
     case VI_EVENT_TRIG:

@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
-#include <vector>
 
 #include "com/com_object.h"
 #include "com/com_ptr.h"
@@ -34,8 +34,10 @@ class _event_t : public CComObjectRootEx<CComMultiThreadModel>,
                  public IEventUsbInterruptOld {
 public:
     // The library's event context, shared by every copy of one event. It keeps the VISA library
-    // loaded while any copy lives, and owns the job buffer of an I/O completion. The context
-    // itself belongs to the library's callback and is never closed here.
+    // loaded while any copy lives, and owns the bytes the event carries (the job buffer of an
+    // I/O completion, the data of a USB interrupt), so copies share them instead of copying a
+    // transfer's megabytes each time. The context itself belongs to the library's callback and
+    // is never closed here.
     class EventHandle {
     public:
         explicit EventHandle(ViEvent context) noexcept;
@@ -138,7 +140,9 @@ public:
     ViStatus status = 0;          // of the operation the event reports
     ViJobId job_id = 0;
     std::uint32_t count = 0;  // bytes transferred, or USB interrupt data size
-    std::vector<unsigned char> data;
+    // The transferred bytes or the interrupt data: `count` bytes held by the handle, readable
+    // while the record is open.
+    std::span<const unsigned char> data;
     std::string operation_name;
     std::int32_t trigger_id = 0;
     EventHandle* handle = nullptr;  // none: the event is closed

@@ -1,17 +1,114 @@
 #include "events/job_buffers.h"
 
+#include <windows.h>
+
+#include <array>
+#include <cstdlib>
 #include <new>
+#include <utility>
 
 namespace mrv::events {
+namespace {
+
+// A buffer is a block with its size in a header in front. Freed large blocks are kept for the
+// next job of the same size: a client repeating transfers of one size then reuses warm pages,
+// where a fresh megabyte is mapped and zero-filled page by page on its first use each time.
+constexpr std::size_t header_size = alignof(std::max_align_t);
+constexpr std::size_t pooled_minimum = 64 * 1024;
+constexpr std::size_t pooled_bytes_at_most = 16 * 1024 * 1024;
+
+std::size_t& size_of(void* block) noexcept
+{
+    return *static_cast<std::size_t*>(block);
+}
+
+class block_pool {
+public:
+    constexpr block_pool() noexcept = default;
+    block_pool(const block_pool&) = delete;
+    block_pool& operator=(const block_pool&) = delete;
+    // The lock needs no destruction, so a buffer freed after this still finds a working pool.
+    ~block_pool()
+    {
+        exclusive guard(lock_);
+        for (void*& block : blocks_)
+            std::free(std::exchange(block, nullptr));
+        held_ = 0;
+    }
+
+    void* take(std::size_t size) noexcept
+    {
+        if (size < pooled_minimum)
+            return nullptr;
+        exclusive guard(lock_);
+        for (void*& block : blocks_) {
+            if (block && size_of(block) == size) {
+                held_ -= size;
+                return std::exchange(block, nullptr);
+            }
+        }
+        return nullptr;
+    }
+
+    // False: the pool is full, or the block too small to be worth keeping.
+    bool keep(void* block) noexcept
+    {
+        const std::size_t size = size_of(block);
+        if (size < pooled_minimum)
+            return false;
+        exclusive guard(lock_);
+        if (held_ + size > pooled_bytes_at_most)
+            return false;
+        for (void*& slot : blocks_) {
+            if (!slot) {
+                slot = block;
+                held_ += size;
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    struct exclusive {
+        explicit exclusive(SRWLOCK& lock) noexcept : lock_(lock)
+        {
+            ::AcquireSRWLockExclusive(&lock_);
+        }
+        exclusive(const exclusive&) = delete;
+        exclusive& operator=(const exclusive&) = delete;
+        ~exclusive() { ::ReleaseSRWLockExclusive(&lock_); }
+        SRWLOCK& lock_;
+    };
+
+    SRWLOCK lock_ = SRWLOCK_INIT;
+    std::array<void*, 8> blocks_{};
+    std::size_t held_ = 0;
+};
+
+constinit block_pool pool;
+
+}  // namespace
 
 unsigned char* allocate_job_buffer(std::size_t size)
 {
-    return new unsigned char[size == 0 ? 1 : size];
+    void* block = pool.take(size);
+    if (!block) {
+        block = std::malloc(header_size + (size == 0 ? 1 : size));
+        if (!block)
+            throw std::bad_alloc();
+        size_of(block) = size;
+    }
+    return static_cast<unsigned char*>(block) + header_size;
 }
 
 void free_job_buffer(void* buffer) noexcept
 {
-    delete[] static_cast<unsigned char*>(buffer);
+    if (!buffer)
+        return;
+    void* block = static_cast<unsigned char*>(buffer) - header_size;
+    if (!pool.keep(block))
+        std::free(block);
 }
 
 void job_buffer_registry::set_job_id(void* buffer, ViJobId job)
