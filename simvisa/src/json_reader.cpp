@@ -15,6 +15,26 @@ const json_value* json_value::find(const std::string& key) const
     return nullptr;
 }
 
+void only_members(const json_value& obj, std::initializer_list<const char*> allowed,
+                  const char* where)
+{
+    for (const auto& [key, value] : obj.members) {
+        bool ok = false;
+        for (const char* a : allowed)
+            ok = ok || key == a;
+        if (!ok)
+            throw json_error(value.line, "unknown member \"" + key + "\" in " + where);
+    }
+}
+
+const json_value& required(const json_value& obj, const char* key, const char* where)
+{
+    const json_value* v = obj.find(key);
+    if (!v)
+        throw json_error(obj.line, std::string(where) + " needs \"" + key + "\"");
+    return *v;
+}
+
 const std::string& json_value::as_string(const char* what) const
 {
     if (type != kind::string)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -43,5 +44,12 @@ public:
 };
 
 json_value parse_json(const std::string& text);
+
+// Rejects members that the format does not define, so that a misspelt key is reported.
+void only_members(const json_value& obj, std::initializer_list<const char*> allowed,
+                  const char* where);
+
+// The member `key` of `obj`; a json_error naming `where` when it is absent.
+const json_value& required(const json_value& obj, const char* key, const char* where);
 
 }  // namespace simvisa
