@@ -63,7 +63,7 @@ ViStatus enable_mechanisms(const std::shared_ptr<instr_session>& s, ViEventType 
 ViStatus enable(const std::shared_ptr<instr_session>& s, ViEventType type, ViUInt16 mech,
                 ViEventFilter context)
 {
-    if (type == VI_ALL_ENABLED_EVENTS || !event_supported(type))
+    if (type == VI_ALL_ENABLED_EVENTS || !event_supported(*s, type))
         return VI_ERROR_INV_EVENT;
     if (!valid_enable_mechanism(mech))
         return VI_ERROR_INV_MECH;
@@ -79,7 +79,7 @@ ViStatus enable(const std::shared_ptr<instr_session>& s, ViEventType type, ViUIn
 
 ViStatus disable(const std::shared_ptr<instr_session>& s, ViEventType type, ViUInt16 mech)
 {
-    if (type != VI_ALL_ENABLED_EVENTS && !event_supported(type))
+    if (type != VI_ALL_ENABLED_EVENTS && !event_supported(*s, type))
         return VI_ERROR_INV_EVENT;
     ViUInt16 bits;
     if (!mechanism_bits(mech, bits))
@@ -99,7 +99,7 @@ ViStatus disable(const std::shared_ptr<instr_session>& s, ViEventType type, ViUI
 
 ViStatus discard(const std::shared_ptr<instr_session>& s, ViEventType type, ViUInt16 mech)
 {
-    if (type != VI_ALL_ENABLED_EVENTS && !event_supported(type))
+    if (type != VI_ALL_ENABLED_EVENTS && !event_supported(*s, type))
         return VI_ERROR_INV_EVENT;
     ViUInt16 bits;
     if (!mechanism_bits(mech, bits))
@@ -129,7 +129,7 @@ ViStatus wait_on(const std::shared_ptr<instr_session>& s, ViEventType in, ViUInt
         *out_type = 0;
     if (out_context)
         *out_context = VI_NULL;
-    if (in != VI_ALL_ENABLED_EVENTS && !event_supported(in))
+    if (in != VI_ALL_ENABLED_EVENTS && !event_supported(*s, in))
         return VI_ERROR_INV_EVENT;
     using clock = std::chrono::steady_clock;
     const auto deadline = timeout == VI_TMO_INFINITE
@@ -174,7 +174,7 @@ ViStatus wait_on(const std::shared_ptr<instr_session>& s, ViEventType in, ViUInt
 ViStatus install(const std::shared_ptr<instr_session>& s, ViEventType type, ViHndlr handler,
                  ViAddr user)
 {
-    if (!event_supported(type))
+    if (!event_supported(*s, type))
         return VI_ERROR_INV_EVENT;
     if (!handler)
         return VI_ERROR_INV_HNDLR_REF;
@@ -186,7 +186,7 @@ ViStatus install(const std::shared_ptr<instr_session>& s, ViEventType type, ViHn
 ViStatus uninstall(const std::shared_ptr<instr_session>& s, ViEventType type, ViHndlr handler,
                    ViAddr user)
 {
-    if (type != VI_ALL_ENABLED_EVENTS && !event_supported(type))
+    if (type != VI_ALL_ENABLED_EVENTS && !event_supported(*s, type))
         return VI_ERROR_INV_EVENT;
     std::lock_guard lock(s->ev_m);
     auto end = std::remove_if(s->handlers.begin(), s->handlers.end(), [&](const handler_entry& h) {

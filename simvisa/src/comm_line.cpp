@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "control.h"
 #include "line_events.h"
 #include "module.h"
@@ -50,22 +53,37 @@ struct comm_line::watch {
     owned_handle done{new_event()};
     std::weak_ptr<port> port;
     std::string name;
+    std::optional<unsigned char> service_request_byte;
 };
 
 namespace {
 
 using watch = comm_line::watch;
 
-// Bytes the port received, into the port's receive buffer. False when the port is gone.
+std::vector<std::weak_ptr<instr_session>> sessions_of(port& p)
+{
+    std::lock_guard lock(p.m);
+    return p.sessions;
+}
+
+// Bytes the port received, into the port's receive buffer; each service request byte among
+// them is a request, not data. False when the port is gone.
 bool received(watch& w, const unsigned char* data, DWORD n)
 {
     auto p = w.port.lock();
     if (!p)
         return false;
-    if (n) {
+    std::string bytes(reinterpret_cast<const char*>(data), n);
+    const size_t requests =
+        w.service_request_byte ? std::erase(bytes, static_cast<char>(*w.service_request_byte)) : 0;
+    if (!bytes.empty()) {
         std::lock_guard lock(p->m);
-        p->arrive(std::string_view(reinterpret_cast<const char*>(data), n), clock::now());
+        p->arrive(bytes, clock::now());
     }
+    // Raised once the bytes around them are in the buffer, from the timer thread (see
+    // line_changed).
+    for (size_t i = 0; i < requests; ++i)
+        raise_from_timer(sessions_of(*p), VI_EVENT_SERVICE_REQ);
     return true;
 }
 
@@ -86,11 +104,7 @@ void line_changed(watch& w, DWORD mask)
     auto p = w.port.lock();
     if (!p)
         return;
-    std::vector<std::weak_ptr<instr_session>> sessions;
-    {
-        std::lock_guard lock(p->m);
-        sessions = p->sessions;
-    }
+    const auto sessions = sessions_of(*p);
     const std::pair<DWORD, ViEventType> kinds[] = {{EV_BREAK, VI_EVENT_ASRL_BREAK},
                                                    {EV_CTS, VI_EVENT_ASRL_CTS},
                                                    {EV_DSR, VI_EVENT_ASRL_DSR},
@@ -264,6 +278,7 @@ ViStatus comm_line::connect(port& p)
     PurgeComm(h, PURGE_RXCLEAR | PURGE_TXCLEAR);
     w->port = p.shared_from_this();
     w->name = name_;
+    w->service_request_byte = service_request_byte_;
     watch_ = w;
     break_applied_ = false;
     if (ViStatus st = apply(p); st < 0) {

@@ -10,6 +10,20 @@
 #include "module.h"
 
 namespace simvisa {
+namespace {
+
+unsigned char service_request_byte(const json_value& v)
+{
+    v.as_object("service_request");
+    only_members(v, {"byte"}, "service_request");
+    const json_value& b = required(v, "byte", "service_request");
+    const int64_t n = b.as_integer("byte");
+    if (n < 0 || n > 0xFF)
+        throw json_error(b.line, "byte must be 0 to 255");
+    return static_cast<unsigned char>(n);
+}
+
+}  // namespace
 
 std::string default_configuration_path()
 {
@@ -80,6 +94,8 @@ ViStatus read_configuration(const std::string& path, std::vector<port_config>& o
                     c.device_file = resolve_path(value.as_string("device"), base);
                 else if (key == "com")
                     c.com = value.as_string("com");
+                else if (key == "service_request")
+                    c.service_request_byte = service_request_byte(value);
                 else if (key == "line")
                     read_line_settings(value, c.line);
                 else
@@ -87,6 +103,8 @@ ViStatus read_configuration(const std::string& path, std::vector<port_config>& o
             }
             if (!c.com.empty() && !c.device_file.empty())
                 throw json_error(item.line, "a port has a \"device\" or a \"com\", not both");
+            if (c.service_request_byte && c.com.empty())
+                throw json_error(item.line, "\"service_request\" needs a \"com\" port");
             out.push_back(std::move(c));
         }
     } catch (const json_error& e) {

@@ -1,6 +1,7 @@
 // The library's configuration file: which ports exist and which device each one plays.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,9 @@ struct port_config {
     ViUInt16 board = 0;
     std::string device_file;  // absolute, or empty when nothing is connected
     std::string com;          // a serial port of the machine ("COM5") in place of a device
-    line_settings line;       // applied by viOpen with VI_LOAD_CONFIG
+    // The byte a 488.2-style instrument on `com` sends unprompted to request service.
+    std::optional<unsigned char> service_request_byte;
+    line_settings line;  // applied by viOpen with VI_LOAD_CONFIG
 };
 
 // The file named by the environment variable SIMVISA_CONFIG, else simvisa\simvisa.json in the

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "module.h"
+#include "port.h"
 
 namespace simvisa {
 namespace {
@@ -162,6 +163,13 @@ bool event_supported(ViEventType type)
     if (t.removed.count(type))
         return false;
     return serial_instr_event(type) || t.extra.count(type);
+}
+
+bool event_supported(const instr_session& s, ViEventType type)
+{
+    if (type == VI_EVENT_SERVICE_REQ && !s.port->end->requests_service())
+        return false;
+    return event_supported(type);
 }
 
 void set_event_supported(ViEventType type, bool supported)

@@ -11,6 +11,9 @@
 namespace simvisa {
 
 bool event_supported(ViEventType type);
+// Whether the session may use `type`: a supported type its port can raise (a service request
+// needs a far end that can request service).
+bool event_supported(const instr_session& s, ViEventType type);
 void set_event_supported(ViEventType type, bool supported);
 
 // Events for handlers that the raising thread delivers itself, once it holds no lock of its

@@ -47,6 +47,9 @@ public:
     // The state of a modem line driven by the far end (VI_ATTR_ASRL_CTS_STATE ...). Caller
     // holds p.m.
     virtual ViInt16 modem_line(const port& p, ViAttr line) const = 0;
+    // Whether the far end has a way to request service, so that VI_EVENT_SERVICE_REQ can arise
+    // on the port. Fixed for the line's lifetime: no lock needed.
+    virtual bool requests_service() const { return true; }
     // The text of VI_ATTR_INTF_INST_NAME.
     virtual std::string description(const port& p) const = 0;
 };

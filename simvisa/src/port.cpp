@@ -105,7 +105,7 @@ std::shared_ptr<port> make_port(const port_config& c)
 {
     std::unique_ptr<line_end> end;
     if (!c.com.empty())
-        end = std::make_unique<comm_line>(c.com);
+        end = std::make_unique<comm_line>(c.com, c.service_request_byte);
     else
         end = std::make_unique<simulated_line>(c.device_file);
     return std::make_shared<port>(c.board, std::move(end), c.line);
