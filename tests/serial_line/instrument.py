@@ -7,6 +7,12 @@ Reads LF-terminated SCPI messages on INSTRUMENT_END and answers them with LF. LI
 report the line settings and the flow control of HOST_END (the other end of the line, the one
 the library opened) as the terminal driver holds them, since a pseudo-terminal carries no line
 settings across.
+
+A 488.2-style status byte: *SRE sets the service request enable mask, *STB? answers the status
+byte (with 0x40 while an enabled bit is set), *CLS clears it. Having no request line, the
+instrument requests service by sending the byte SERVICE_REQUEST unprompted when an enabled bit
+comes up; SRQ BITS sets bits in the middle of an answer, so that the request arrives between
+its halves.
 """
 import os
 import sys
@@ -17,6 +23,9 @@ import serial
 
 SPEEDS = {getattr(termios, "B%d" % b): b for b in
           (1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200) if hasattr(termios, "B%d" % b)}
+
+# DC2: a control character that no answer carries (the tests' configuration names it).
+SERVICE_REQUEST = b"\x12"
 
 
 def line_settings(path):
@@ -51,6 +60,7 @@ def main():
     port = serial.Serial(sys.argv[1], 9600, timeout=None)
     host = sys.argv[2] if len(sys.argv) > 2 else None
     sre = 0
+    stb = 0
     print("listening on", sys.argv[1], flush=True)
     while True:
         line = port.read_until(b"\n")
@@ -86,6 +96,21 @@ def main():
             sre = int(arg)
         elif name == "*SRE?":
             reply = str(sre)
+        elif name == "*STB?":
+            reply = str(stb | (0x40 if stb & sre else 0))
+        elif name == "*CLS":
+            stb = 0
+        elif name == "SRQ":
+            port.write(b"requ")
+            port.flush()
+            time.sleep(0.1)
+            requested = stb & sre
+            stb |= int(arg) & ~0x40
+            if stb & sre and not requested:
+                port.write(SERVICE_REQUEST)
+                port.flush()
+                time.sleep(0.1)
+            reply = "ested"
         elif name == "EXIT":
             # Goes away in the middle of its answer, as an instrument that is switched off.
             port.write(b"going")

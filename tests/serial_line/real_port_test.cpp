@@ -165,6 +165,42 @@ TEST_F(real_port, events_and_asynchronous_reads)
     viClose(ctx);
 }
 
+TEST_F(real_port, a_488_2_port_turns_its_request_byte_into_service_requests)
+{
+    // COM47 as it is: a line with no way to request service.
+    ViSession plain = line();
+    EXPECT_STATUS(VI_ERROR_INV_EVENT,
+                  viEnableEvent(plain, VI_EVENT_SERVICE_REQ, VI_QUEUE, VI_NULL));
+    viClose(plain);
+
+    // The same line as a 488.2-style device whose request byte is 0x12: every session that
+    // enabled the event gets each request.
+    ASSERT_STATUS(VI_SUCCESS, simvisa_load_config(SERVICE_REQUEST_CONFIG));
+    ViSession a = open("ASRL147::INSTR"), b = open("ASRL147::INSTR");
+    for (ViSession vi : {a, b}) {
+        viSetAttribute(vi, VI_ATTR_TMO_VALUE, 3000);
+        ASSERT_STATUS(VI_SUCCESS, viEnableEvent(vi, VI_EVENT_SERVICE_REQ, VI_QUEUE, VI_NULL));
+    }
+    // The instrument keeps its status between test cases: a request needs a bit that rises.
+    ASSERT_STATUS(VI_SUCCESS, write(a, "*CLS\n"));
+    ASSERT_STATUS(VI_SUCCESS, write(a, "*SRE 16\n"));
+    ASSERT_STATUS(VI_SUCCESS, write(a, "SRQ 16\n"));
+    for (ViSession vi : {a, b}) {
+        ViEventType type = 0;
+        EXPECT_STATUS(VI_SUCCESS, viWaitOnEvent(vi, VI_EVENT_SERVICE_REQ, 3000, &type, VI_NULL));
+        EXPECT_EQ(VI_EVENT_SERVICE_REQ, type);
+    }
+    EXPECT_STATUS(VI_ERROR_TMO, viWaitOnEvent(a, VI_EVENT_SERVICE_REQ, 200, VI_NULL, VI_NULL));
+    EXPECT_EQ("requested\n", read(a)) << "the request byte is no data";
+    ViUInt16 stb = 0;
+    ASSERT_STATUS(VI_SUCCESS, viSetAttribute(a, VI_ATTR_IO_PROT, VI_PROT_4882_STRS));
+    EXPECT_STATUS(VI_SUCCESS, viReadSTB(a, &stb));
+    EXPECT_EQ(0x50, stb);
+    viClose(a);
+    viClose(b);
+    EXPECT_STATUS(VI_SUCCESS, simvisa_load_config(nullptr));
+}
+
 TEST_F(real_port, an_instrument_that_goes_away_ends_the_read)
 {
     // The instrument sends half an answer and ends: the read ends at its time-out with what

@@ -172,3 +172,49 @@ TEST_F(SerialLine, CharacterEventsAndAnAsynchronousReadThroughTheServer)
     events->DisableEvent(static_cast<EventType>(any_event), static_cast<EventMechanism>(7), 0);
     events->UninstallHandler(static_cast<EventType>(asrl_char), 7, 0);
 }
+
+// A 488.2-style instrument requests service with a byte of its own: the request reaches a wait
+// and a handler, the byte never reaches a read, and ReadSTB gives the status bits behind it.
+TEST_F(SerialLine, ServiceRequestReachesAWaitAndAHandler)
+{
+    // COM47 as it is has no way to request service.
+    open();
+    constexpr HRESULT inv_event = static_cast<HRESULT>(0x80040026);
+    EXPECT_HR(inv_event, events_of(session)->EnableEvent(EVENT_SERVICE_REQ, EVENT_QUEUE, 0));
+    ASSERT_HR(S_OK, session->Close());
+
+    // ASRL147 opens the same line as a 488.2-style device; a session on the simulated ASRL1
+    // keeps the library loaded meanwhile.
+    auto holder = open_session();
+    simvisa visa;
+    auto load_config = visa.get<simvisa_load_config_fn>("simvisa_load_config");
+    ASSERT_TRUE(load_config);
+    ASSERT_EQ(VI_SUCCESS, load_config(SERVICE_REQUEST_CONFIG));
+    open(L"ASRL147::INSTR");
+    auto events = events_of(session);
+    ASSERT_TRUE(events);
+    auto handler = test_handler::make(true);
+    ASSERT_HR(S_OK, events->InstallHandler(EVENT_SERVICE_REQ, handler.get(), 3, 0));
+    ASSERT_TRUE(SUCCEEDED(events->EnableEvent(
+        EVENT_SERVICE_REQ, static_cast<EventMechanism>(EVENT_QUEUE | EVENT_HNDLR), 0)));
+    ASSERT_HR(S_OK, write(L"*CLS\n"));  // a request needs a status bit that rises
+    ASSERT_HR(S_OK, write(L"*SRE 16\n"));
+    ASSERT_HR(S_OK, write(L"SRQ 16\n"));
+    com_ptr<IEvent> event;
+    ASSERT_HR(S_OK, events->WaitOnEvent(3000, EVENT_SERVICE_REQ, 0, event.put()));
+    EventType type{};
+    EXPECT_HR(S_OK, event->get_Type(&type));
+    EXPECT_EQ(EVENT_SERVICE_REQ, type);
+    ASSERT_TRUE(handler->wait_for(1));
+    EXPECT_EQ(sre, handler->calls()[0].type);
+    EXPECT_EQ("requested\n", read()) << "the request byte is no data";
+    ASSERT_HR(S_OK, message->put_IOProtocol(IO_PROT_4882_STRS));
+    short stb = 0;
+    EXPECT_HR(S_OK, message->ReadSTB(&stb));
+    EXPECT_EQ(0x50, stb);
+
+    events->DisableEvent(static_cast<EventType>(any_event), static_cast<EventMechanism>(7), 0);
+    events->UninstallHandler(EVENT_SERVICE_REQ, 3, 0);
+    EXPECT_HR(S_OK, session->Close());
+    EXPECT_EQ(VI_SUCCESS, load_config(nullptr));
+}
