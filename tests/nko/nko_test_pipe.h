@@ -19,6 +19,12 @@ inline std::string unique_pipe_name(const char* what)
            std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++serial);
 }
 
+// The event nko_fault_server.exe sets when it has taken a request that it will never answer.
+inline std::string stalled_event_name(const std::string& pipe_name)
+{
+    return pipe_name.substr(pipe_name.find_last_of('\\') + 1) + "_stalled";
+}
+
 // Serves `replies.size()` connections on its own pipe, one request each, after waiting
 // `delay_ms`; records each request text (without its NUL) and answers with the next reply. The
 // next instance of the pipe exists before the current client is answered, so a client never

@@ -12,6 +12,8 @@ namespace mrv::nko {
 
 namespace {
 
+constexpr DWORD kBusyWaitMs = 20000;
+
 std::string format(const char* pattern, ...)
 {
     char text[3072];
@@ -75,6 +77,9 @@ void channel::report(const std::string& text) const noexcept
 channel::outcome channel::exchange(const std::string& request, bool quiet) noexcept
 {
     unique_file pipe;
+    // A busy pipe is waited for 20 s in all, however often other clients take the instance
+    // that came free first.
+    const ULONGLONG busy_deadline = GetTickCount64() + kBusyWaitMs;
     for (;;) {
         pipe.reset(CreateFileA(pipe_name_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
@@ -87,11 +92,16 @@ channel::outcome channel::exchange(const std::string& request, bool quiet) noexc
                               static_cast<int>(error), request.c_str()));
             return {};
         }
-        if (!WaitNamedPipeA(pipe_name_.c_str(), 20000)) {
-            report(format("NkoServerCommunicate: all pipes busy.  lastError=%d\n%s",
-                          static_cast<int>(GetLastError()), request.c_str()));
-            return {};
+        const ULONGLONG now = GetTickCount64();
+        // (A wait of 0 would mean the server's default wait, not none.)
+        if (now >= busy_deadline) {
+            SetLastError(ERROR_SEM_TIMEOUT);
+        } else if (WaitNamedPipeA(pipe_name_.c_str(), static_cast<DWORD>(busy_deadline - now))) {
+            continue;
         }
+        report(format("NkoServerCommunicate: all pipes busy.  lastError=%d\n%s",
+                      static_cast<int>(GetLastError()), request.c_str()));
+        return {};
     }
 
     DWORD mode = PIPE_READMODE_MESSAGE;
