@@ -89,6 +89,12 @@ std::string object_table::create(const request& r)
     const auto process = r.number("ProcId");
     if (!process)
         return failure(ERROR_INVALID_PARAMETER);
+    // The objects of clients that ended between a create request and its close go first: a
+    // semaphore or mutex that a killed client left behind then goes with its last handle.
+    {
+        std::lock_guard guard(lock_);
+        drop_ended_clients();
+    }
     const auto made = create_object(r, static_cast<DWORD>(*process));
     if (!made)
         return failure(ERROR_INVALID_PARAMETER);
@@ -101,7 +107,6 @@ std::string object_table::create(const request& r)
             mrv::unique_handle(OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(*process)))};
     {
         std::lock_guard guard(lock_);
-        drop_ended_clients();
         objects_.insert_or_assign(value, std::move(e));
     }
     return mrv::nko::reply_text(value, error == ERROR_ALREADY_EXISTS ? ERROR_ALREADY_EXISTS : 0);

@@ -6,7 +6,10 @@ namespace mrv::trace {
 
 namespace {
 
-// Serialises the first-time setup of every benaphore's counter across processes.
+// Serialises the first-time setup of every benaphore's counter across processes. Waited for
+// without limit, and a semaphore has no owner that could be found dead: a process that ends
+// while holding it keeps every later creation waiting. So it is held only across the few local
+// calls that initialise a counter, never across a request to the kernel-object server.
 HANDLE creation_lock()
 {
     static const unique_handle lock(NkoTakeHandle(NkoCreateSemaphore(
@@ -19,8 +22,8 @@ class creating_benaphore {
 public:
     creating_benaphore() noexcept : lock_(creation_lock())
     {
-        if (lock_)
-            WaitForSingleObject(lock_, INFINITE);
+        if (lock_ && WaitForSingleObject(lock_, INFINITE) != WAIT_OBJECT_0)
+            lock_ = nullptr;  // not taken: not to be released either
     }
     ~creating_benaphore()
     {
@@ -39,15 +42,20 @@ private:
 bool benaphore::create(const std::string& name)
 {
     close();
-    {
+    // The counter's mapping is made (through the server, which may be slow or gone) before the
+    // lock-creation lock is taken; under the lock its creator only sets the counter free. The
+    // names carry the id of the process whose block they guard, so no other process opens the
+    // counter while this one makes it. One that finds it made takes the lock too: a creator that
+    // makes the mapping under the lock may still be setting the counter.
+    mapping_.reset(NkoTakeHandle(NkoCreateFileMapping(INVALID_HANDLE_VALUE, NkoSecurityAttributes(),
+                                                      PAGE_READWRITE, 0, sizeof(LONG),
+                                                      (name + "_semShmName").c_str())));
+    const bool created = mapping_ && GetLastError() != ERROR_ALREADY_EXISTS;
+    if (mapping_)
+        view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_ALL_ACCESS, 0, 0, sizeof(LONG)));
+    if (view_) {
         creating_benaphore creating;
-        mapping_.reset(NkoTakeHandle(
-            NkoCreateFileMapping(INVALID_HANDLE_VALUE, NkoSecurityAttributes(), PAGE_READWRITE, 0,
-                                 sizeof(LONG), (name + "_semShmName").c_str())));
-        const bool created = mapping_ && GetLastError() != ERROR_ALREADY_EXISTS;
-        if (mapping_)
-            view_.reset(MapViewOfFile(mapping_.get(), FILE_MAP_ALL_ACCESS, 0, 0, sizeof(LONG)));
-        if (view_ && created)
+        if (created)
             *counter() = -1;
     }
     semaphore_.reset(
