@@ -41,6 +41,13 @@ public:
     child_process& operator=(const child_process&) = delete;
 
     bool started() const { return static_cast<bool>(process_); }
+
+    // Ends it outright (as a user or a crash would), and waits until it has ended.
+    bool kill() const
+    {
+        return process_ && TerminateProcess(process_.get(), 9) &&
+               WaitForSingleObject(process_.get(), 10000) == WAIT_OBJECT_0;
+    }
     DWORD id() const { return id_; }
 
     // Whether it ended with exit code 0 within the time.

@@ -2,12 +2,12 @@
 // reads, two threads each send enter records of "ITest::Burst" through the trace pipe, with a
 // parameter Seq counting 0, 1, 2, ... per thread.
 //
-//   burst_writer N      N records per thread, then exit (0)
-//   burst_writer --off  records until tracing is switched off, then exit (0)
+//   burst_writer N           N records per thread, then exit (0)
+//   burst_writer --off [MS]  records until tracing is switched off, then exit (0)
 //
-// Exit code 2: no monitor started reading within 20 s; 4: a record's write took 450 ms or more,
-// which only a writer left waiting for a monitor until tracing went off (the writer's 500 ms
-// step) does.
+// Exit code 2: no monitor started reading within 20 s; 4: a record's write took MS (default 450)
+// or more. With the default, only a writer left waiting for a monitor until tracing went off (the
+// writer's 500 ms step) exceeds it.
 #include <windows.h>
 
 #include <atomic>
@@ -39,10 +39,11 @@ void send_record(long seq)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 2)
+    if (argc < 2 || argc > 3)
         return 1;
     const bool until_off = std::wcscmp(argv[1], L"--off") == 0;
     const long count = until_off ? -1 : std::wcstol(argv[1], nullptr, 10);
+    const long longest_ms = argc == 3 ? std::wcstol(argv[2], nullptr, 10) : 450;
     trace_status& status = shared_trace_status();
     if (!process_trace_pipe())
         return 3;
@@ -57,7 +58,7 @@ int wmain(int argc, wchar_t** argv)
         for (long seq = 0; until_off ? status.tracing_enabled() : seq < count; ++seq) {
             const auto start = clock::now();
             send_record(seq);
-            if (clock::now() - start >= std::chrono::milliseconds(450))
+            if (clock::now() - start >= std::chrono::milliseconds(longest_ms))
                 waited_long = true;
         }
     };

@@ -6,7 +6,9 @@
 //             [--count N] [--seconds S] [--force] [--serial]
 //
 // While it runs, tracing is switched on and the shared trace status says that a monitor reads
-// the trace pipe; on the way out both are switched off again so that no writer waits for it.
+// the trace pipe; on the way out both are switched off again so that no writer waits for it. A
+// guardian process (iomonitor.exe --guard, monitor_guardian.h) does that switching off when the
+// monitor is killed outright.
 //
 // Every traced call waits until the monitor has taken its record, so the monitor's reader thread
 // only takes and acknowledges records and hands them through a bounded queue to a writer thread,
@@ -16,12 +18,16 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cwchar>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "monitor_guardian.h"
+#include "monitor_switch.h"
 #include "record_output.h"
 #include "record_queue.h"
 #include "trace/trace_pipe.h"
@@ -106,23 +112,20 @@ std::atomic<bool> g_registered{false};
 
 void register_monitor(const options& o)
 {
-    auto& status = shared_trace_status();
-    if (o.set_limit)
-        status.set_array_byte_limit(o.limit);
-    status.set_flag(mrv::trace::status_monitor_at, 1);
-    status.set_flag(mrv::trace::status_records_wanted_at, 1);
-    status.set_tracing(true);
+    const std::int32_t generation = iomonitor::switch_tracing_on_for_monitor(
+        o.set_limit ? std::optional<long>(o.limit) : std::nullopt);
     g_registered = true;
+    if (!iomonitor::start_guardian(generation))
+        std::fprintf(stderr,
+                     "iomonitor: no guardian could be started (error %lu); if this "
+                     "monitor is killed, tracing stays on until it is switched off\n",
+                     GetLastError());
 }
 
 void release_monitor()
 {
-    if (!g_registered.exchange(false))
-        return;
-    auto& status = shared_trace_status();
-    status.set_tracing(false);
-    status.set_flag(mrv::trace::status_records_wanted_at, 0);
-    status.set_flag(mrv::trace::status_monitor_at, 0);
+    if (g_registered.exchange(false))
+        iomonitor::switch_tracing_off_for_monitor();
 }
 
 // Whether the monitor should stop taking records: Ctrl+C, the time limit or the count.
@@ -250,6 +253,10 @@ void run_threaded(mrv::trace::trace_pipe& pipe, const stop_condition& stop,
 
 int wmain(int argc, wchar_t** argv)
 {
+    if (argc == 4 && std::wcscmp(argv[1], iomonitor::kGuardOption) == 0)
+        return iomonitor::run_guardian(
+            std::wcstoul(argv[2], nullptr, 10),
+            static_cast<std::int32_t>(std::wcstol(argv[3], nullptr, 10)));
     options o;
     if (!parse(argc, argv, o)) {
         std::fputws(kUsage, stderr);
