@@ -41,6 +41,10 @@ public:
     child_process& operator=(const child_process&) = delete;
 
     bool started() const { return static_cast<bool>(process_); }
+    bool running() const
+    {
+        return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+    }
 
     // Ends it outright (as a user or a crash would), and waits until it has ended.
     bool kill() const

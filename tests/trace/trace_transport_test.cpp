@@ -5,11 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "child_process.h"
+#include "lock_holder.h"
+#include "trace/nko_client.h"
 #include "trace/trace_pipe.h"
 #include "trace/trace_status.h"
 
@@ -117,4 +121,59 @@ TEST_F(TraceTransport, WriterStopsWaitingForASlowMonitorWhenTracingIsSwitchedOff
     EXPECT_EQ(pipe_ok, result);
     const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(finished - off);
     EXPECT_LT(waited.count(), 800) << "500 ms steps, plus slack for a loaded machine";
+}
+
+// A process killed while it holds the pipe lock or the status lock (lock_holder.exe): the writer
+// or controller waiting for it takes the abandoned mutex and goes on.
+TEST_F(TraceTransport, AWriterGoesOnWhenAProcessDiesHoldingALock)
+{
+    const struct {
+        const wchar_t* holder_argument;
+        std::string name;
+        std::function<bool()> wait;  // true when it got through
+    } rows[] = {
+        {L"pipe", nko_global_name(std::string(kPipeBaseName) + "_t_sem"),
+         [&] { return pipe->write(L"x", 4, nullptr, 20000) == pipe_ok; }},
+        {L"status", kStatusLockName,
+         [&] {
+             status.set_flag(status_flag19_at, 1);
+             const bool set = status.flag19();
+             status.set_flag(status_flag19_at, 0);
+             return set;
+         }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        bench::child_process holder(L"\"" + bench::program_directory() + L"lock_holder.exe\" " +
+                                    row.holder_argument);
+        ASSERT_TRUE(holder.started());
+        mrv::unique_handle holding;
+        for (int i = 0; i < 400 && !holding && holder.running(); ++i) {
+            holding.reset(OpenEventA(SYNCHRONIZE, FALSE, holding_event_name(holder.id()).c_str()));
+            if (!holding)
+                Sleep(50);
+        }
+        ASSERT_TRUE(holding) << "lock_holder.exe took the lock";
+        const mrv::unique_handle lock(OpenMutexA(SYNCHRONIZE, FALSE, row.name.c_str()));
+        ASSERT_TRUE(lock);
+        ASSERT_EQ(WAIT_TIMEOUT, WaitForSingleObject(lock.get(), 0));
+
+        bool went_on = false;
+        clock_type::time_point finished;
+        std::thread waiter([&] {
+            went_on = row.wait();
+            finished = clock_type::now();
+        });
+        Sleep(200);
+        const auto killed = clock_type::now();
+        EXPECT_TRUE(holder.kill());
+        waiter.join();
+        EXPECT_TRUE(went_on);
+        const auto after_kill =
+            std::chrono::duration_cast<std::chrono::milliseconds>(finished - killed).count();
+        EXPECT_GE(after_kill, 0) << "it did not wait for the holder";
+        EXPECT_LT(after_kill, 1000);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(lock.get(), 1000)) << "released again";
+        ReleaseMutex(lock.get());
+    }
 }
