@@ -21,7 +21,7 @@ namespace {
 
 constexpr int kClients = 12;
 constexpr long long kCasesPerClient = 1500;
-constexpr int kStalled = 8;             // connections kept halfway through a request
+constexpr int kStalled = 32;            // connections kept halfway through a request
 constexpr long long kGoodEvery = 8;     // a good request on the connection before every eighth case
 constexpr DWORD kReplyLimitMs = 20000;  // more than the server's 10 s idle limit
 
