@@ -65,8 +65,9 @@ void only_members(const json_value& obj, std::initializer_list<const char*> allo
 // The member `key` of `obj`; a json_error naming `where` when it is absent.
 const json_value& required(const json_value& obj, const char* key, const char* where);
 
-// Largest description file read: more is refused before it is parsed.
-inline constexpr std::size_t max_json_file = 16u << 20;
+// Largest description file read (the shipped ones are a few KiB): more is refused before it is
+// parsed, as every value read costs about a hundred bytes of memory.
+inline constexpr std::size_t max_json_file = 1u << 20;
 
 // The whole file, or false with "file: why" in `message` (it cannot be opened, or is too large).
 bool read_json_file(const std::string& path, const char* what, std::string& text,

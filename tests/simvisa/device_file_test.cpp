@@ -89,6 +89,10 @@ TEST(device_files, malformed_files_are_reported_by_file_line_column_and_key_path
     ViStatus status;
     EXPECT_NE(std::string::npos, check("Z:\\no\\such\\device.json", status).find("cannot open"));
     EXPECT_STATUS(VI_ERROR_FILE_ACCESS, status);
+    const std::string huge = temp_file("simvisa_huge.json", "[" + std::string(1 << 20, '0') + "]");
+    EXPECT_EQ(huge + ": the device file is larger than 1 MiB", check(huge, status));
+    EXPECT_STATUS(VI_ERROR_FILE_ACCESS, status);
+    DeleteFileA(huge.c_str());
 }
 
 TEST(device_files, a_port_with_a_malformed_device_refuses_to_open)
