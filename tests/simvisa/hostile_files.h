@@ -18,7 +18,8 @@ enum json_kind : unsigned {
     k_number = 4,
     k_string = 8,
     k_array = 16,
-    k_object = 32
+    k_object = 32,
+    k_any = 63
 };
 
 struct node {
@@ -220,7 +221,7 @@ inline node configuration_document(fuzz::random& r)
     }
     std::vector<std::pair<std::string, node>> m;
     node comment = text_value(r);
-    comment.allowed = 63;  // read by no one
+    comment.allowed = k_any;  // read by no one
     maybe(r, m, "comment", std::move(comment));
     m.emplace_back("ports", array(std::move(ports)));
     return object(std::move(m));
@@ -327,7 +328,7 @@ struct file_case {
     bool valid = false;
     // For a spoilt file, what the message must hold; a place of 0 means "anywhere in the file".
     int line = 0, column = 0;
-    std::string path;  // the key path the message names (empty: not checked)
+    std::string path;  // the key path the message names, when path_known and not empty
     bool path_known = false;
     std::string what;  // a part of the message's explanation (empty: not checked)
 };
@@ -410,7 +411,7 @@ inline file_case generate_file(long long case_number, bool configuration)
     case 1: {
         std::vector<node*> typed;  // a value the format takes in any kind is never wrong
         for (node* n : all)
-            if (n->allowed != 63)
+            if (n->allowed != k_any)
                 typed.push_back(n);
         const node& n = *typed[r.below(typed.size())];
         c.shape = "wrong type";
