@@ -1,8 +1,9 @@
 #include "json_reader.h"
 
+#include <windows.h>
+
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 
 namespace simvisa {
 
@@ -526,21 +527,36 @@ std::string quoted(const std::string& text)
 bool read_json_file(const std::string& path, const char* what, std::string& text,
                     std::string& message)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    struct file {
+        HANDLE h;
+        ~file()
+        {
+            if (h != INVALID_HANDLE_VALUE)
+                CloseHandle(h);
+        }
+    } f{CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (f.h == INVALID_HANDLE_VALUE) {
         message = path + ": cannot open the " + what;
         return false;
     }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (size < 0 || static_cast<unsigned long long>(size) > max_json_file) {
+    // Only a file on a disk: a pipe or a device (names can come from another process, through
+    // the simulation block) could keep the read waiting for data that never comes.
+    LARGE_INTEGER size{};
+    if (GetFileType(f.h) != FILE_TYPE_DISK || !GetFileSizeEx(f.h, &size)) {
+        message = path + ": the " + what + " is not a file on a disk";
+        return false;
+    }
+    if (static_cast<unsigned long long>(size.QuadPart) > max_json_file) {
         message = path + ": the " + what + " is larger than " +
                   std::to_string(max_json_file >> 20) + " MiB";
         return false;
     }
-    text.resize(static_cast<size_t>(size));
-    if (size > 0 && !in.read(text.data(), size)) {
+    text.resize(static_cast<size_t>(size.QuadPart));
+    DWORD got = 0;
+    if (!text.empty() &&
+        (!ReadFile(f.h, text.data(), static_cast<DWORD>(text.size()), &got, nullptr) ||
+         got != text.size())) {
         message = path + ": cannot read the " + what;
         return false;
     }

@@ -69,7 +69,8 @@ const json_value& required(const json_value& obj, const char* key, const char* w
 // parsed, as every value read costs about a hundred bytes of memory.
 inline constexpr std::size_t max_json_file = 1u << 20;
 
-// The whole file, or false with "file: why" in `message` (it cannot be opened, or is too large).
+// The whole file, or false with "file: why" in `message` (it cannot be opened or read, is not a
+// file on a disk, or is too large).
 bool read_json_file(const std::string& path, const char* what, std::string& text,
                     std::string& message);
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <fstream>
+#include <thread>
 
 #include "simvisa_test_support.h"
 
@@ -93,6 +94,34 @@ TEST(device_files, malformed_files_are_reported_by_file_line_column_and_key_path
     EXPECT_EQ(huge + ": the device file is larger than 1 MiB", check(huge, status));
     EXPECT_STATUS(VI_ERROR_FILE_ACCESS, status);
     DeleteFileA(huge.c_str());
+}
+
+TEST(device_files, a_pipe_or_a_device_named_as_a_device_file_is_refused_without_reading)
+{
+    // Read like a file, the name of a pipe whose server sends nothing kept the read waiting until
+    // the server hung up; simulation mode takes device file names from another process.
+    const std::string pipe =
+        "\\\\.\\pipe\\simvisa_not_a_file_" + std::to_string(GetCurrentProcessId());
+    HANDLE server =
+        CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, server);
+    ViStatus status = VI_SUCCESS;
+    std::string message;
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread reader([&] {
+        message = check(pipe, status);
+        SetEvent(done);
+    });
+    const DWORD waited = WaitForSingleObject(done, 10000);
+    CloseHandle(server);  // ends a read that waits for the pipe
+    reader.join();
+    CloseHandle(done);
+    EXPECT_EQ(WAIT_OBJECT_0, waited) << "the check waited for the pipe";
+    EXPECT_STATUS(VI_ERROR_FILE_ACCESS, status);
+    EXPECT_EQ(pipe + ": the device file is not a file on a disk", message);
+
+    EXPECT_EQ("NUL: the device file is not a file on a disk", check("NUL", status));
+    EXPECT_STATUS(VI_ERROR_FILE_ACCESS, status);
 }
 
 TEST(device_files, a_port_with_a_malformed_device_refuses_to_open)
