@@ -114,10 +114,10 @@ ViUInt32 SIMVISA_API simvisa_find_sessions(const char* resource, ViSession* sess
 /* ---- Configuration --------------------------------------------------------------------------
  * Loads a configuration file (null: the default one, see docs/simvisa.md) for the ports that
  * no session has open; VI_ERROR_FILE_ACCESS / VI_ERROR_FILE_IO with simvisa_last_message
- * telling file and line. */
+ * telling file, line, column and key path ("file:line:column: path: what"). */
 ViStatus SIMVISA_API simvisa_load_config(const char* path);
-/* Reads a device description file; VI_SUCCESS, or an error with the message ("file:line:
- * what") copied into message. */
+/* Reads a device description file; VI_SUCCESS, or an error with the message
+ * ("file:line:column: path: what") copied into message. */
 ViStatus SIMVISA_API simvisa_check_device_file(const char* path, char* message, ViUInt32 size);
 /* The last diagnostic of the library (for example why a device file was refused). */
 ViUInt32 SIMVISA_API simvisa_last_message(char* buffer, ViUInt32 size);

@@ -2,9 +2,7 @@
 
 #include <windows.h>
 
-#include <fstream>
 #include <set>
-#include <sstream>
 
 #include "json_reader.h"
 #include "module.h"
@@ -19,7 +17,7 @@ unsigned char service_request_byte(const json_value& v)
     const json_value& b = required(v, "byte", "service_request");
     const int64_t n = b.as_integer("byte");
     if (n < 0 || n > 0xFF)
-        throw json_error(b.line, "byte must be 0 to 255");
+        throw json_error(b, "byte must be 0 to 255");
     return static_cast<unsigned char>(n);
 }
 
@@ -56,37 +54,34 @@ std::string resolve_path(const std::string& file, const std::string& base)
 ViStatus read_configuration(const std::string& path, std::vector<port_config>& out,
                             std::string& message)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        message = path + ": cannot open the configuration file";
+    std::string text;
+    if (!read_json_file(path, "configuration file", text, message))
         return VI_ERROR_FILE_ACCESS;
-    }
-    std::stringstream text;
-    text << in.rdbuf();
     const size_t slash = path.find_last_of("\\/");
     const std::string base = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    json_value root;
     try {
-        json_value root = parse_json(text.str());
+        root = parse_json(text);
         root.as_object("the configuration");
         for (const auto& [key, value] : root.members)
             if (key != "ports" && key != "comment")
-                throw json_error(value.line, "unknown member \"" + key + "\" in the configuration");
+                throw json_error(value, "unknown member " + quoted(key) + " in the configuration");
         const json_value* ports = root.find("ports");
         if (!ports)
-            throw json_error(root.line, "the configuration needs \"ports\"");
+            throw json_error(root, "the configuration needs \"ports\"");
         std::set<ViUInt16> seen;
         for (const auto& item : ports->as_array("ports")) {
             item.as_object("a port");
             port_config c;
             const json_value* number = item.find("number");
             if (!number)
-                throw json_error(item.line, "a port needs \"number\"");
+                throw json_error(item, "a port needs \"number\"");
             int64_t n = number->as_integer("number");
             if (n < 0 || n > 0xFFFF)
-                throw json_error(number->line, "number must be 0 to 65535");
+                throw json_error(*number, "number must be 0 to 65535");
             c.board = static_cast<ViUInt16>(n);
             if (!seen.insert(c.board).second)
-                throw json_error(number->line, "port " + std::to_string(n) + " is declared twice");
+                throw json_error(*number, "port " + std::to_string(n) + " is declared twice");
             for (const auto& [key, value] : item.members) {
                 if (key == "number")
                     continue;
@@ -99,16 +94,16 @@ ViStatus read_configuration(const std::string& path, std::vector<port_config>& o
                 else if (key == "line")
                     read_line_settings(value, c.line);
                 else
-                    throw json_error(value.line, "unknown member \"" + key + "\" in a port");
+                    throw json_error(value, "unknown member " + quoted(key) + " in a port");
             }
             if (!c.com.empty() && !c.device_file.empty())
-                throw json_error(item.line, "a port has a \"device\" or a \"com\", not both");
+                throw json_error(item, "a port has a \"device\" or a \"com\", not both");
             if (c.service_request_byte && c.com.empty())
-                throw json_error(item.line, "\"service_request\" needs a \"com\" port");
+                throw json_error(item, "\"service_request\" needs a \"com\" port");
             out.push_back(std::move(c));
         }
     } catch (const json_error& e) {
-        message = path + ":" + std::to_string(e.line) + ": " + e.what();
+        message = located_message(path, e, root);
         return VI_ERROR_FILE_IO;
     }
     return VI_SUCCESS;

@@ -23,7 +23,8 @@ struct port_config {
 // library's folder or the nearest folder above it that has one.
 std::string default_configuration_path();
 
-// VI_SUCCESS, or VI_ERROR_FILE_ACCESS / VI_ERROR_FILE_IO with "file:line: what" in message.
+// VI_SUCCESS, or VI_ERROR_FILE_ACCESS / VI_ERROR_FILE_IO with "file:line:column: path: what"
+// (see located_message) in message.
 ViStatus read_configuration(const std::string& path, std::vector<port_config>& out,
                             std::string& message);
 

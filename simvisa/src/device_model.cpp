@@ -1,6 +1,8 @@
 #include "device_model.h"
 
-#include <fstream>
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <set>
 #include <sstream>
 
@@ -16,11 +18,54 @@ unsigned delay_of(const json_value& obj)
         return 0;
     int64_t v = d->as_integer("delay_ms");
     if (v < 0 || v > 600000)
-        throw json_error(d->line, "delay_ms must be 0 to 600000");
+        throw json_error(*d, "delay_ms must be 0 to 600000");
     return static_cast<unsigned>(v);
 }
 
 }  // namespace
+
+bool same_text(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::toupper(static_cast<unsigned char>(x)) ==
+                      std::toupper(static_cast<unsigned char>(y));
+           });
+}
+
+bool parse_number(const std::string& s, bool integer, double& out)
+{
+    if (s.empty())
+        return false;
+    char* end = nullptr;
+    if (integer) {
+        long long v = std::strtoll(s.c_str(), &end, 10);
+        out = static_cast<double>(v);
+    } else {
+        out = std::strtod(s.c_str(), &end);
+    }
+    return end && *end == '\0';
+}
+
+int property_value_error(const property_model& p, const std::string& value, std::string& stored)
+{
+    if (!p.choices.empty()) {
+        auto it = std::find_if(p.choices.begin(), p.choices.end(),
+                               [&](const std::string& c) { return same_text(c, value); });
+        if (it == p.choices.end())
+            return -224;
+        stored = *it;
+        return 0;
+    }
+    if (p.type != property_model::kind::text) {
+        double v;
+        if (!parse_number(value, p.type == property_model::kind::integer, v))
+            return -104;
+        if ((p.has_min && v < p.min) || (p.has_max && v > p.max))
+            return -222;
+    }
+    stored = value;
+    return 0;
+}
 
 void read_line_settings(const json_value& j, line_settings& line)
 {
@@ -29,13 +74,13 @@ void read_line_settings(const json_value& j, line_settings& line)
     if (const json_value* v = j.find("baud")) {
         int64_t b = v->as_integer("baud");
         if (b < 1 || b > 0xFFFFFFFFLL)
-            throw json_error(v->line, "baud must be a positive rate");
+            throw json_error(*v, "baud must be a positive rate");
         line.baud = static_cast<ViUInt32>(b);
     }
     if (const json_value* v = j.find("data_bits")) {
         int64_t d = v->as_integer("data_bits");
         if (d < 5 || d > 8)
-            throw json_error(v->line, "data_bits must be 5 to 8");
+            throw json_error(*v, "data_bits must be 5 to 8");
         line.data_bits = static_cast<ViUInt16>(d);
     }
     if (const json_value* v = j.find("parity")) {
@@ -48,7 +93,7 @@ void read_line_settings(const json_value& j, line_settings& line)
                 found = true;
             }
         if (!found)
-            throw json_error(v->line, "parity must be none, odd, even, mark or space");
+            throw json_error(*v, "parity must be none, odd, even, mark or space");
     }
     if (const json_value* v = j.find("stop_bits")) {
         double s = v->as_number("stop_bits");
@@ -59,7 +104,7 @@ void read_line_settings(const json_value& j, line_settings& line)
         else if (s == 2)
             line.stop_bits = VI_ASRL_STOP_TWO;
         else
-            throw json_error(v->line, "stop_bits must be 1, 1.5 or 2");
+            throw json_error(*v, "stop_bits must be 1, 1.5 or 2");
     }
 }
 
@@ -69,7 +114,7 @@ std::string terminator(const json_value& v, const char* what)
 {
     const std::string& t = v.as_string(what);
     if (t.empty())
-        throw json_error(v.line, std::string(what) + " must not be empty");
+        throw json_error(v, std::string(what) + " must not be empty");
     return t;
 }
 
@@ -85,7 +130,7 @@ property_model read_property(const json_value& j)
     if (const json_value* v = j.find("set"))
         p.set = v->as_string("set");
     if (p.get.empty() && p.set.empty())
-        throw json_error(j.line, "property \"" + p.name + "\" needs \"get\" or \"set\"");
+        throw json_error(j, "property " + quoted(p.name) + " needs \"get\" or \"set\"");
     if (const json_value* v = j.find("type")) {
         const std::string& t = v->as_string("type");
         if (t == "text")
@@ -95,7 +140,7 @@ property_model read_property(const json_value& j)
         else if (t == "real")
             p.type = property_model::kind::real;
         else
-            throw json_error(v->line, "type must be text, integer or real");
+            throw json_error(*v, "type must be text, integer or real");
     }
     if (const json_value* v = j.find("min")) {
         p.has_min = true;
@@ -109,7 +154,7 @@ property_model read_property(const json_value& j)
         for (const auto& c : v->as_array("choices"))
             p.choices.push_back(c.as_string("a choice"));
         if (p.choices.empty())
-            throw json_error(v->line, "choices must not be empty");
+            throw json_error(*v, "choices must not be empty");
     }
     const json_value& d = required(j, "default", "a property");
     if (d.is(json_value::kind::number)) {
@@ -120,8 +165,21 @@ property_model read_property(const json_value& j)
         p.initial = d.as_string("default");
     }
     if ((p.has_min || p.has_max) && p.type == property_model::kind::text)
-        throw json_error(j.line, "property \"" + p.name + "\": min and max need a numeric type");
-    return p;
+        throw json_error(j, "property " + quoted(p.name) + ": min and max need a numeric type");
+    if (p.has_min && p.has_max && p.min > p.max)
+        throw json_error(*j.find("min"), "min must not be above max");
+    std::string stored;
+    switch (property_value_error(p, p.initial, stored)) {
+    case 0:
+        p.initial = stored;
+        return p;
+    case -224:
+        throw json_error(d, "default " + quoted(p.initial) + " is not one of the choices");
+    case -104:
+        throw json_error(d, "default " + quoted(p.initial) + " is not a number of its type");
+    default:
+        throw json_error(d, "default " + quoted(p.initial) + " is outside min and max");
+    }
 }
 
 device_model read_device(const json_value& root)
@@ -152,7 +210,7 @@ device_model read_device(const json_value& root)
             dialogue_model dlg;
             dlg.query = required(item, "query", "a dialogue").as_string("query");
             if (dlg.query.empty())
-                throw json_error(item.line, "query must not be empty");
+                throw json_error(item, "query must not be empty");
             if (const json_value* r = item.find("response"))
                 dlg.response = r->as_string("response");
             dlg.delay_ms = delay_of(item);
@@ -164,7 +222,7 @@ device_model read_device(const json_value& root)
         for (const auto& item : v->as_array("properties")) {
             property_model p = read_property(item);
             if (!names.insert(p.name).second)
-                throw json_error(item.line, "property \"" + p.name + "\" is declared twice");
+                throw json_error(item, "property " + quoted(p.name) + " is declared twice");
             d.properties.push_back(std::move(p));
         }
     }
@@ -176,7 +234,7 @@ device_model read_device(const json_value& root)
         if (const json_value* s = v->find("size")) {
             int64_t n = s->as_integer("size");
             if (n < 1 || n > 1000)
-                throw json_error(s->line, "size must be 1 to 1000");
+                throw json_error(*s, "size must be 1 to 1000");
             d.error_queue_size = static_cast<unsigned>(n);
         }
     }
@@ -194,7 +252,7 @@ device_model read_device(const json_value& root)
             if (const json_value* s = v->find(key)) {
                 int64_t n = s->as_integer(key);
                 if (n < -1 || n > 1)
-                    throw json_error(s->line, std::string(key) + " must be -1, 0 or 1");
+                    throw json_error(*s, std::string(key) + " must be -1, 0 or 1");
                 out = static_cast<ViInt16>(n);
             }
         };
@@ -210,18 +268,17 @@ device_model read_device(const json_value& root)
 
 device_model load_device_file(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw device_file_error(VI_ERROR_FILE_ACCESS, path + ": cannot open the device file");
-    std::stringstream text;
-    text << in.rdbuf();
+    std::string text, message;
+    if (!read_json_file(path, "device file", text, message))
+        throw device_file_error(VI_ERROR_FILE_ACCESS, message);
+    json_value root;
     try {
-        device_model d = read_device(parse_json(text.str()));
+        root = parse_json(text);
+        device_model d = read_device(root);
         d.file = path;
         return d;
     } catch (const json_error& e) {
-        throw device_file_error(VI_ERROR_FILE_IO,
-                                path + ":" + std::to_string(e.line) + ": " + e.what());
+        throw device_file_error(VI_ERROR_FILE_IO, located_message(path, e, root));
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "visa.h"
@@ -53,7 +54,8 @@ struct device_model {
     ViInt16 cts = 1, dsr = 1, dcd = 1, ri = 0;
 };
 
-// "file:line: what" for a description file that cannot be read or used.
+// "file:line:column: path: what" (see located_message) for a description file that cannot be
+// used, "file: what" for one that cannot be read.
 struct device_file_error : std::runtime_error {
     device_file_error(ViStatus status, const std::string& what)
         : std::runtime_error(what), status(status)
@@ -62,6 +64,15 @@ struct device_file_error : std::runtime_error {
 };
 
 device_model load_device_file(const std::string& path);
+
+// Texts equal without regard to case, as a device matches commands and choices.
+bool same_text(std::string_view a, std::string_view b);
+// A whole text as a number (a decimal integer when `integer`).
+bool parse_number(const std::string& s, bool integer, double& out);
+// Whether the property takes `value` (its default, or a value its set command sends): 0, or the
+// SCPI error that refuses it: -224 not one of the choices, -104 not a number of its type, -222
+// outside min and max. `stored` is the value as kept (a choice as the file writes it).
+int property_value_error(const property_model& p, const std::string& value, std::string& stored);
 
 class json_value;
 // Reads a "line" object (baud, data_bits, parity, stop_bits) into `line`; raises json_error.

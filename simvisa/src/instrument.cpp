@@ -19,28 +19,6 @@ std::string trim(std::string_view s)
     return std::string(s.substr(b, e - b));
 }
 
-bool same_text(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
-}
-
-bool parse_number(const std::string& s, bool integer, double& out)
-{
-    if (s.empty())
-        return false;
-    char* end = nullptr;
-    if (integer) {
-        long long v = std::strtoll(s.c_str(), &end, 10);
-        out = static_cast<double>(v);
-    } else {
-        out = std::strtod(s.c_str(), &end);
-    }
-    return end && *end == '\0';
-}
-
 bool parse_byte(const std::string& s, ViUInt8& out)
 {
     double v;
@@ -156,28 +134,20 @@ bool instrument::command(const std::string& cmd, std::string& response, unsigned
             push_error(-109, "Missing parameter");
             return false;
         }
-        if (!p.choices.empty()) {
-            auto it = std::find_if(p.choices.begin(), p.choices.end(),
-                                   [&](const std::string& c) { return same_text(c, arg); });
-            if (it == p.choices.end()) {
-                push_error(-224, "Illegal parameter value");
-                return false;
-            }
-            values_[p.name] = *it;
-            return false;
+        std::string stored;
+        switch (property_value_error(p, arg, stored)) {
+        case 0:
+            values_[p.name] = stored;
+            break;
+        case -224:
+            push_error(-224, "Illegal parameter value");
+            break;
+        case -104:
+            push_error(-104, "Data type error");
+            break;
+        default:
+            push_error(-222, "Data out of range");
         }
-        if (p.type != property_model::kind::text) {
-            double v;
-            if (!parse_number(arg, p.type == property_model::kind::integer, v)) {
-                push_error(-104, "Data type error");
-                return false;
-            }
-            if ((p.has_min && v < p.min) || (p.has_max && v > p.max)) {
-                push_error(-222, "Data out of range");
-                return false;
-            }
-        }
-        values_[p.name] = arg;
         return false;
     }
 

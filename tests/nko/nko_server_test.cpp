@@ -139,9 +139,9 @@ TEST(Server, CloseHandleClosesOnlyTheCallersObjects)
     ASSERT_NE(0u, r.handle) << made;
     EXPECT_EQ(0u, r.error.value_or(99));
 
-    EXPECT_EQ("0,6",
+    EXPECT_EQ("0,5",
               request("<CloseHandle ProcId=\"1\" Handle=\"" + std::to_string(r.handle) + "\"/>"))
-        << "another process's object";
+        << "in the name of another process";
     EXPECT_EQ("1,0", request("<CloseHandle ProcId=\"" + pid + "\" Handle=\"" +
                              std::to_string(r.handle) + "\"/>"));
     EXPECT_EQ("0,6", request("<CloseHandle ProcId=\"" + pid + "\" Handle=\"" +
@@ -151,10 +151,12 @@ TEST(Server, CloseHandleClosesOnlyTheCallersObjects)
 
 TEST(Server, MalformedAndOversizedRequestsGetAZeroReply)
 {
-    for (const char* bad :
-         {"garbage", "<CreateEvent ProcId=\"1\"/>", "<Unknown ProcId=\"1\" lpName=\"x\"/>",
-          "<CreateEvent ProcId=\"x\" SecurityAttributes=\"1\" bManualReset=\"1\" "
-          "bInitialState=\"0\" lpName=\"x\"/>"})
+    const std::string pid = "ProcId=\"" + std::to_string(GetCurrentProcessId()) + "\"";
+    for (const std::string& bad :
+         {std::string("garbage"), "<CreateEvent " + pid + "/>",
+          "<Unknown " + pid + " lpName=\"x\"/>",
+          std::string("<CreateEvent ProcId=\"x\" SecurityAttributes=\"1\" bManualReset=\"1\" "
+                      "bInitialState=\"0\" lpName=\"x\"/>")})
         EXPECT_EQ("0,87", request(bad)) << bad;
     EXPECT_EQ("0,87", nko_test::raw_exchange(kNkoPipeName, 6,
                                              std::string("<X/>", 4) + std::string(2, '\0')))
@@ -166,7 +168,23 @@ TEST(Server, MalformedAndOversizedRequestsGetAZeroReply)
     EXPECT_EQ("0,87", nko_test::raw_exchange(kNkoPipeName, 0x12345678, "12345678"))
         << "two messages: an 8-byte count is refused, and so is what follows";
     // The server still serves after all of that.
-    EXPECT_EQ("0,6", request("<CloseHandle ProcId=\"1\" Handle=\"1\"/>"));
+    EXPECT_EQ("0,6", request("<CloseHandle ProcId=\"" + std::to_string(GetCurrentProcessId()) +
+                             "\" Handle=\"1\"/>"));
+}
+
+TEST(Server, RequestsInTheNameOfAnotherProcessAreRefused)
+{
+    // Once held for a process that does not exist (pid 1), an object stayed in the server for
+    // good: only the end of that process would have dropped it.
+    const std::string name = name_for("other_process");
+    EXPECT_EQ("0,5", request(mrv::nko::create_event_request(1, true, TRUE, FALSE, name)));
+    EXPECT_EQ("0,5", request(mrv::nko::create_file_mapping_request(GetCurrentProcessId() + 4,
+                                                                   INVALID_HANDLE_VALUE, true,
+                                                                   PAGE_READWRITE, 0, 4096, name)));
+    mrv::unique_handle made(OpenEventA(SYNCHRONIZE, FALSE, name.c_str()));
+    EXPECT_FALSE(made) << "nothing was created";
+    EXPECT_EQ("0,87", request("<CreateEvent ProcId=\"x\" SecurityAttributes=\"1\" "
+                              "bManualReset=\"1\" bInitialState=\"0\" lpName=\"x\"/>"));
 }
 
 TEST(Server, ManyClientsAtOnce)

@@ -1,6 +1,7 @@
 // The monitor's handling of records: the readable line keeps one call on one line whatever its
-// values hold, --xml writes the record's text byte for byte, and the queue between the monitor's
-// two threads holds the reader back when it is full instead of dropping records.
+// values hold, a text that is not a whole trace record is noted as such, --xml writes the
+// record's text byte for byte, and the queue between the monitor's two threads holds the reader
+// back when it is full instead of dropping records.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "pipe_record.h"
 #include "record_line.h"
 #include "record_output.h"
 #include "record_queue.h"
@@ -56,9 +58,32 @@ TEST(RecordLine, ControlCharactersInValuesAreEscapedSoTheCallStaysOneLine)
     const std::string line = output_of({}, {kRecord, false, {}});
     EXPECT_EQ(line.size() - 2, line.find("\r\n")) << "one line, ended once: " << line;
     EXPECT_NE(std::string::npos, line.find("*pVal=\"1.5<V>\\r\\n\\t\\x01end\"")) << line;
+}
 
-    // An unreadable record is shown as its text, also on one line.
-    EXPECT_EQ(L"<Message>\\nbroken", summarize_record(L"<Message>\nbroken").line);
+TEST(RecordLine, WhatIsNotATraceRecordIsNotedWithTheStartOfItsText)
+{
+    EXPECT_EQ(L"unreadable record: <Message>\\nbroken",
+              summarize_record(L"<Message>\nbroken").line);
+    const record_summary other = summarize_record(L"<a><b><c MethodName=\"x\"/>");
+    EXPECT_EQ(L"", other.kind) << "not a trace record";
+    EXPECT_EQ(0u, other.line.find(L"unreadable record: "));
+    const std::wstring long_text(1500, L'<');
+    EXPECT_EQ(L"unreadable record: " + long_text.substr(0, 1000) + L"... (1500 characters)",
+              summarize_record(long_text).line);
+}
+
+TEST(RecordLine, ARecordWithoutItsNulIsMarkedCut)
+{
+    // Three and a half characters, no NUL; then the same with its NUL.
+    const wchar_t text[] = L"<Mes";
+    const taken_record cut = record_from_pipe(text, 7, false);
+    EXPECT_EQ(L"<Me", cut.text);
+    EXPECT_TRUE(cut.cut);
+    const taken_record whole = record_from_pipe(text, sizeof text, false);
+    EXPECT_EQ(L"<Mes", whole.text);
+    EXPECT_FALSE(whole.cut);
+    EXPECT_TRUE(record_from_pipe(text, sizeof text, true).cut) << "larger than the buffer";
+    EXPECT_EQ(" [cut]\r\n", output_of({}, cut).substr(output_of({}, cut).size() - 8));
 }
 
 TEST(RecordLine, XmlOutputIsTheRecordTextByteForByte)

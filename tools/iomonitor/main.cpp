@@ -28,6 +28,7 @@
 
 #include "monitor_guardian.h"
 #include "monitor_switch.h"
+#include "pipe_record.h"
 #include "record_output.h"
 #include "record_queue.h"
 #include "trace/trace_pipe.h"
@@ -145,12 +146,9 @@ private:
 
 iomonitor::taken_record take(mrv::trace::trace_pipe& pipe, std::vector<wchar_t>& buffer)
 {
-    iomonitor::taken_record record;
-    GetSystemTimeAsFileTime(&record.taken_at);
-    const DWORD bytes = pipe.take_record(buffer.data(), mrv::trace::kPipeCapacity, &record.cut);
-    std::wstring_view text(buffer.data(), bytes / sizeof(wchar_t));
-    record.text.assign(text.substr(0, text.find(L'\0')));
-    return record;
+    bool larger = false;
+    const DWORD bytes = pipe.take_record(buffer.data(), mrv::trace::kPipeCapacity, &larger);
+    return iomonitor::record_from_pipe(buffer.data(), bytes, larger);
 }
 
 // The single-thread loop: each record is taken and acknowledged, and its line written and

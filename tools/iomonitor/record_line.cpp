@@ -91,6 +91,18 @@ bool read_tag(std::wstring_view xml, std::size_t& at, std::wstring& name,
     return true;
 }
 
+// The line of a record that is not a trace record: a note and the start of its text.
+std::wstring unreadable(std::wstring_view xml)
+{
+    constexpr std::size_t kShown = 1000;
+    std::wstring line = L"unreadable record: ";
+    for (wchar_t c : xml.substr(0, kShown))
+        append_visible(line, c);
+    if (xml.size() > kShown)
+        line += L"... (" + std::to_wstring(xml.size()) + L" characters)";
+    return line;
+}
+
 std::wstring value_of(const std::vector<attribute>& attributes, std::wstring_view name)
 {
     for (const auto& [key, value] : attributes)
@@ -112,15 +124,21 @@ std::wstring hresult_text(const std::wstring& decimal)
 record_summary summarize_record(std::wstring_view xml)
 {
     record_summary summary;
-    for (wchar_t c : xml)
-        append_visible(summary.line, c);
     std::size_t at = 0;
     std::wstring tag;
     std::vector<attribute> attributes;
     // <Message><Method><Method_...
-    for (int i = 0; i < 3; ++i)
-        if (!read_tag(xml, at, tag, attributes))
+    static constexpr std::wstring_view opening[] = {L"Message", L"Method"};
+    for (std::wstring_view expected : opening)
+        if (!read_tag(xml, at, tag, attributes) || tag != expected) {
+            summary.line = unreadable(xml);
             return summary;
+        }
+    if (!read_tag(xml, at, tag, attributes) ||
+        (tag != L"Method_Enter" && tag != L"Method_Exit" && tag != L"Method_Error")) {
+        summary.line = unreadable(xml);
+        return summary;
+    }
     summary.kind = tag;
     summary.method = value_of(attributes, L"MethodName");
     summary.process_id = value_of(attributes, L"ProcessID");

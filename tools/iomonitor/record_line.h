@@ -14,8 +14,9 @@ struct record_summary {
     std::wstring line;
 };
 
-// Reads the record's attributes and parameters; an unreadable record gives its raw text as the
-// line and an empty kind.
+// Reads the record's attributes and parameters. A text that does not open with <Message>,
+// <Method> and one of the three method elements gives an empty kind and, as its line,
+// "unreadable record: " with its first 1000 characters (and its length when it is longer).
 record_summary summarize_record(std::wstring_view xml);
 
 }  // namespace iomonitor

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "console_log.h"
+#include "request_owner.h"
 #include "trace/nko_client.h"
 #include "trace/nko_protocol.h"
 #include "com/unique_any.h"
@@ -69,8 +70,10 @@ std::string answer(const char* text, DWORD length, DWORD client, object_table& o
     std::string_view request_text(text, length);
     if (length > 0 && text[length - 1] == 0 && request_text.find('\0') == length - 1) {
         request_text.remove_suffix(1);
-        if (const auto r = mrv::nko::parse_request(request_text))
-            reply = objects.execute(*r);
+        if (const auto r = mrv::nko::parse_request(request_text)) {
+            const DWORD refused = request_refusal(*r, client);
+            reply = refused ? mrv::nko::reply_text(0, refused) : objects.execute(*r);
+        }
     }
     std::string shown(request_text.substr(0, 300));
     for (char& c : shown)
