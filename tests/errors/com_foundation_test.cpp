@@ -1,5 +1,5 @@
-// The COM foundation: CComObject's reference count, module lock and teardown, QueryInterface
-// from an interface map, _bstr_t sharing and the RAII holders.
+// The COM foundation: CComObject's reference count, module lock and teardown, _bstr_t sharing
+// and variant copies. QueryInterface through an interface map is the session shell test's.
 #include <windows.h>
 #include <oleauto.h>
 
@@ -74,25 +74,6 @@ TEST_F(ComObject, ReferenceCountModuleLockAndTeardown)
     EXPECT_EQ(locks_before_, module_lock_count());
 }
 
-TEST_F(ComObject, QueryInterfaceFollowsTheMapAndKeepsIdentity)
-{
-    com_ptr<IUnknown> unknown;
-    ASSERT_EQ(S_OK, CComObject<CTestObject>::CreateInstance(IID_IUnknown, unknown.put_void()));
-    auto other = unknown.as<ITestOther>(IID_ITestOther);
-    auto derived = unknown.as<ITestDerived>(__uuidof(ITestDerived));
-    auto base = unknown.as<ITestBase>(__uuidof(ITestBase));
-    ASSERT_TRUE(other && derived && base);
-    // IUnknown is the first entry's pointer; ITestBase goes out through the ITestDerived base.
-    EXPECT_EQ(static_cast<IUnknown*>(other.get()), unknown.get());
-    EXPECT_EQ(static_cast<ITestBase*>(derived.get()), base.get());
-    EXPECT_EQ(unknown.get(), derived.as<IUnknown>(IID_IUnknown).get());
-
-    void* none = reinterpret_cast<void*>(0xdeadbeef);
-    EXPECT_EQ(E_NOINTERFACE, unknown->QueryInterface(IID_IDispatch, &none));
-    EXPECT_EQ(nullptr, none);
-    EXPECT_EQ(E_POINTER, unknown->QueryInterface(IID_IUnknown, nullptr));
-}
-
 TEST_F(ComObject, FailedCreationDestroysTheObject)
 {
     g_final_construct_result = E_ACCESSDENIED;
@@ -146,7 +127,8 @@ TEST(BstrT, ConvertsFromAnsiTakesOwnershipAndHandlesEmptiness)
     EXPECT_TRUE(_bstr_t(L"") == empty);
 }
 
-TEST(Variant, CopiesAndConvertsOrRaisesComError)
+// A failed conversion is seen through SetAttribute (DISP_E_TYPEMISMATCH, no error object).
+TEST(Variant, ACopyIsConvertedAndTheSourceLeftAsItWas)
 {
     variant text;
     V_VT(text.get()) = VT_BSTR;
@@ -154,16 +136,7 @@ TEST(Variant, CopiesAndConvertsOrRaisesComError)
     variant number = variant::copy_of(*text.get());
     number.change_type(VT_I4);
     EXPECT_EQ(9600, V_I4(number.get()));
-    EXPECT_STREQ(L"9600", V_BSTR(text.get())) << "the source is left as it was";
-
-    V_BSTR(text.get())[0] = L'x';
-    try {
-        text.change_type(VT_I4);
-        FAIL() << "a text that is no number cannot become VT_I4";
-    } catch (const _com_error& e) {
-        EXPECT_EQ(DISP_E_TYPEMISMATCH, e.Error());
-        EXPECT_EQ(nullptr, e.error_info());
-    }
+    EXPECT_STREQ(L"9600", V_BSTR(text.get()));
 }
 
 }  // namespace
