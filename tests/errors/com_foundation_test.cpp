@@ -11,23 +11,12 @@
 #include "com/unique_any.h"
 #include "com/variant.h"
 
-// Interfaces of the tests' own: ITestDerived extends ITestBase, as IMessage extends IVisaSession.
+// An interface of the tests' own.
 struct ITestBase : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Base() = 0;
 };
-struct ITestDerived : ITestBase {
-    virtual HRESULT STDMETHODCALLTYPE Derived() = 0;
-};
-struct ITestOther : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE Other() = 0;
-};
 __CRT_UUID_DECL(ITestBase, 0x5d8f0a01, 0x1c2b, 0x4e3d, 0x9a, 0x01, 0x00, 0x11, 0x22, 0x33, 0x44,
                 0x01)
-__CRT_UUID_DECL(ITestDerived, 0x5d8f0a01, 0x1c2b, 0x4e3d, 0x9a, 0x01, 0x00, 0x11, 0x22, 0x33, 0x44,
-                0x02)
-// ITestOther's IID is given to its map entry explicitly.
-constexpr IID IID_ITestOther = {
-    0x5d8f0a01, 0x1c2b, 0x4e3d, {0x9a, 0x01, 0x00, 0x11, 0x22, 0x33, 0x44, 0x03}};
 
 namespace mrv {
 namespace {
@@ -35,19 +24,14 @@ namespace {
 int g_final_releases = 0;
 HRESULT g_final_construct_result = S_OK;
 
-class CTestObject : public CComObjectRootEx<CComMultiThreadModel>,
-                    public ITestOther,
-                    public ITestDerived {
+class CTestObject : public CComObjectRootEx<CComMultiThreadModel>, public ITestBase {
 public:
-    using interfaces = interface_map<com_entry<ITestOther, ITestOther, &IID_ITestOther>,
-                                     com_entry<ITestDerived>, com_entry<ITestBase, ITestDerived>>;
+    using interfaces = interface_map<com_entry<ITestBase>>;
 
     HRESULT FinalConstruct() { return g_final_construct_result; }
     void FinalRelease() { ++g_final_releases; }
 
     HRESULT STDMETHODCALLTYPE Base() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Derived() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Other() override { return S_OK; }
 };
 
 class ComObject : public ::testing::Test {
