@@ -90,6 +90,17 @@ client_run run_client(const std::vector<std::wstring>& args, const std::string& 
     return r;
 }
 
+// asrlcon.exe on `resource`, with each of `commands` given by -c.
+client_run run_commands(const wchar_t* resource, const std::vector<std::wstring>& commands)
+{
+    std::vector<std::wstring> args{resource};
+    for (const auto& c : commands) {
+        args.push_back(L"-c");
+        args.push_back(c);
+    }
+    return run_client(args);
+}
+
 bool has(const std::string& text, const std::string& piece)
 {
     return text.find(piece) != std::string::npos;
@@ -99,9 +110,10 @@ bool has(const std::string& text, const std::string& piece)
 
 TEST(Client, IdentifiesTheMultimeterSetsItsLineAndReadsAMeasurement)
 {
-    auto r = run_client({L"ASRL1::INSTR", L"-c", L"set baud 9600", L"-c", L"set parity none", L"-c",
-                         L"set endout termchar", L"-c", L"query *IDN?", L"-c", L"set endout none",
-                         L"-c", L"write MEAS:VOLT:DC?\\n", L"-c", L"read", L"-c", L"show baud"});
+    auto r =
+        run_commands(L"ASRL1::INSTR",
+                     {L"set baud 9600", L"set parity none", L"set endout termchar", L"query *IDN?",
+                      L"set endout none", L"write MEAS:VOLT:DC?\\n", L"read", L"show baud"});
     EXPECT_EQ(0u, r.exit_code) << r.transcript;
     EXPECT_TRUE(has(r.transcript, "opened ASRL1::INSTR through MorvaneRS232.RS232Svr\n"))
         << r.transcript;
@@ -180,14 +192,11 @@ TEST(Client, SettingsAreSetAndReadBackByName)
         {L"set xoffchar 0x14", "  xoffchar      0x14 '\\x14'\n"},
         {L"timeout 1234", "  timeout       1234\n"},
     };
-    std::vector<std::wstring> args{L"ASRL3::INSTR"};
-    for (const auto& r : rows) {
-        args.push_back(L"-c");
-        args.push_back(r.command);
-    }
-    args.push_back(L"-c");
-    args.push_back(L"show options");
-    auto r = run_client(args);
+    std::vector<std::wstring> commands;
+    for (const auto& r : rows)
+        commands.push_back(r.command);
+    commands.push_back(L"show options");
+    auto r = run_commands(L"ASRL3::INSTR", commands);
     EXPECT_EQ(0u, r.exit_code) << r.transcript;
     for (const auto& row : rows)
         EXPECT_TRUE(has(r.transcript, row.shown)) << row.shown << r.transcript;
@@ -195,8 +204,7 @@ TEST(Client, SettingsAreSetAndReadBackByName)
     EXPECT_TRUE(has(r.transcript, "TerminationCharacter = 13 ;")) << r.transcript;
     EXPECT_TRUE(has(r.transcript, "StopBits = ASRL_STOP_ONE5 ;")) << r.transcript;
 
-    auto refused = run_client(
-        {L"ASRL3::INSTR", L"-c", L"set cts on", L"-c", L"set baud fast", L"-c", L"write \\q"});
+    auto refused = run_commands(L"ASRL3::INSTR", {L"set cts on", L"set baud fast", L"write \\q"});
     EXPECT_EQ(1u, refused.exit_code) << refused.transcript;
     EXPECT_TRUE(has(refused.transcript, "error: set: cts is read-only\n")) << refused.transcript;
     EXPECT_TRUE(has(refused.transcript, "error: set: not a value of baud\n")) << refused.transcript;
@@ -205,27 +213,10 @@ TEST(Client, SettingsAreSetAndReadBackByName)
 
 TEST(Client, BytesLocksStatusByteAndAttributes)
 {
-    auto r = run_client({L"ASRL1::INSTR",
-                         L"-c",
-                         L"writebytes *IDN?\\n",
-                         L"-c",
-                         L"readbytes 8",
-                         L"-c",
-                         L"lock shared 500 bench",
-                         L"-c",
-                         L"show lockstate",
-                         L"-c",
-                         L"unlock",
-                         L"-c",
-                         L"show lockstate",
-                         L"-c",
-                         L"flush in discard",
-                         L"-c",
-                         L"set ioprotocol 4882strs",
-                         L"-c",
-                         L"stb",
-                         L"-c",
-                         L"attr 0x3FFF0021"});
+    auto r = run_commands(L"ASRL1::INSTR",
+                          {L"writebytes *IDN?\\n", L"readbytes 8", L"lock shared 500 bench",
+                           L"show lockstate", L"unlock", L"show lockstate", L"flush in discard",
+                           L"set ioprotocol 4882strs", L"stb", L"attr 0x3FFF0021"});
     EXPECT_EQ(0u, r.exit_code) << r.transcript;
     // Eight bytes of the answer through a SAFEARRAY; the count ended the read (VI_SUCCESS_MAX_CNT).
     EXPECT_TRUE(has(r.transcript, "  -> 6 bytes\n")) << r.transcript;
@@ -242,13 +233,11 @@ TEST(Client, BytesLocksStatusByteAndAttributes)
 
 TEST(Client, AServiceRequestIsCaughtByAWaitAndByAHandler)
 {
-    auto r = run_client({L"ASRL1::INSTR",        L"-c", L"enable srq queue", L"-c",
-                         L"write *SRE 4\\n",     L"-c", L"write BOGUS\\n",   L"-c",
-                         L"wait 2000 srq",       L"-c", L"handler on",       L"-c",
-                         L"enable srq handler",  L"-c", L"write *CLS\\n",    L"-c",
-                         L"write BOGUS\\n",      L"-c", L"pump 500",         L"-c",
-                         L"handler off",         L"-c", L"wait 100 srq",     L"-c",
-                         L"enable trig sideways"});
+    auto r =
+        run_commands(L"ASRL1::INSTR",
+                     {L"enable srq queue", L"write *SRE 4\\n", L"write BOGUS\\n", L"wait 2000 srq",
+                      L"handler on", L"enable srq handler", L"write *CLS\\n", L"write BOGUS\\n",
+                      L"pump 500", L"handler off", L"wait 100 srq", L"enable trig sideways"});
     EXPECT_EQ(1u, r.exit_code) << r.transcript;
     EXPECT_TRUE(has(r.transcript, "> wait 2000 srq\n  event srq\n")) << r.transcript;
     EXPECT_TRUE(has(r.transcript, "> pump 500\n  [handler] event srq\n")) << r.transcript;
@@ -259,8 +248,8 @@ TEST(Client, AServiceRequestIsCaughtByAWaitAndByAHandler)
 
 TEST(Client, AsynchronousJobsCompleteAsEvents)
 {
-    auto r = run_client({L"ASRL1::INSTR", L"-c", L"enable io queue", L"-c", L"awrite *IDN?\\n",
-                         L"-c", L"wait 2000 io", L"-c", L"aread 12", L"-c", L"wait 2000 io"});
+    auto r = run_commands(L"ASRL1::INSTR", {L"enable io queue", L"awrite *IDN?\\n", L"wait 2000 io",
+                                            L"aread 12", L"wait 2000 io"});
     EXPECT_EQ(0u, r.exit_code) << r.transcript;
     EXPECT_TRUE(has(r.transcript, "> awrite *IDN?\\n\n  job 1 started\n"
                                   "> wait 2000 io\n  event io status 0x00000000, 6 bytes\n"))

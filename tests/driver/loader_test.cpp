@@ -1,4 +1,5 @@
-// Which VISA library a driver loads, and what it does when a library or an entry is missing.
+// Which VISA library a driver loads, and what it does when a library or an entry is missing. The
+// standard library alone is what every session test loads.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -39,14 +40,6 @@ TEST(Loader, WithoutAnyLibraryReportsFailure)
               raised_status([&] { driver.open("ASRL1::INSTR", 0, 0, nullptr); }));
     EXPECT_EQ(VI_ERROR_NIMPL_OPER, raised_status([&] { driver.viClear(); }));
     EXPECT_FALSE(driver.is_open());
-}
-
-TEST(Loader, LoadsTheStandardLibraryWhenTheFirstChoiceIsMissing)
-{
-    standard_library_findable findable;
-    mvrs232_driver driver;
-    ASSERT_TRUE(driver.load_library(nullptr));
-    EXPECT_EQ("visa32.dll", base_name(module_path(driver.library())));
 }
 
 TEST(Loader, PrefersTheFirstChoiceLibrary)

@@ -1,5 +1,5 @@
-// The COM foundation: CComObject's reference count, module lock and teardown, QueryInterface
-// from an interface map, _bstr_t sharing and the RAII holders.
+// The COM foundation: CComObject's reference count, module lock and teardown, _bstr_t sharing
+// and variant copies. QueryInterface through an interface map is the session shell test's.
 #include <windows.h>
 #include <oleauto.h>
 
@@ -11,23 +11,12 @@
 #include "com/unique_any.h"
 #include "com/variant.h"
 
-// Interfaces of the tests' own: ITestDerived extends ITestBase, as IMessage extends IVisaSession.
+// An interface of the tests' own.
 struct ITestBase : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Base() = 0;
 };
-struct ITestDerived : ITestBase {
-    virtual HRESULT STDMETHODCALLTYPE Derived() = 0;
-};
-struct ITestOther : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE Other() = 0;
-};
 __CRT_UUID_DECL(ITestBase, 0x5d8f0a01, 0x1c2b, 0x4e3d, 0x9a, 0x01, 0x00, 0x11, 0x22, 0x33, 0x44,
                 0x01)
-__CRT_UUID_DECL(ITestDerived, 0x5d8f0a01, 0x1c2b, 0x4e3d, 0x9a, 0x01, 0x00, 0x11, 0x22, 0x33, 0x44,
-                0x02)
-// ITestOther's IID is given to its map entry explicitly.
-constexpr IID IID_ITestOther = {
-    0x5d8f0a01, 0x1c2b, 0x4e3d, {0x9a, 0x01, 0x00, 0x11, 0x22, 0x33, 0x44, 0x03}};
 
 namespace mrv {
 namespace {
@@ -35,19 +24,14 @@ namespace {
 int g_final_releases = 0;
 HRESULT g_final_construct_result = S_OK;
 
-class CTestObject : public CComObjectRootEx<CComMultiThreadModel>,
-                    public ITestOther,
-                    public ITestDerived {
+class CTestObject : public CComObjectRootEx<CComMultiThreadModel>, public ITestBase {
 public:
-    using interfaces = interface_map<com_entry<ITestOther, ITestOther, &IID_ITestOther>,
-                                     com_entry<ITestDerived>, com_entry<ITestBase, ITestDerived>>;
+    using interfaces = interface_map<com_entry<ITestBase>>;
 
     HRESULT FinalConstruct() { return g_final_construct_result; }
     void FinalRelease() { ++g_final_releases; }
 
     HRESULT STDMETHODCALLTYPE Base() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Derived() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE Other() override { return S_OK; }
 };
 
 class ComObject : public ::testing::Test {
@@ -72,25 +56,6 @@ TEST_F(ComObject, ReferenceCountModuleLockAndTeardown)
     base.reset();
     EXPECT_EQ(1, g_final_releases);
     EXPECT_EQ(locks_before_, module_lock_count());
-}
-
-TEST_F(ComObject, QueryInterfaceFollowsTheMapAndKeepsIdentity)
-{
-    com_ptr<IUnknown> unknown;
-    ASSERT_EQ(S_OK, CComObject<CTestObject>::CreateInstance(IID_IUnknown, unknown.put_void()));
-    auto other = unknown.as<ITestOther>(IID_ITestOther);
-    auto derived = unknown.as<ITestDerived>(__uuidof(ITestDerived));
-    auto base = unknown.as<ITestBase>(__uuidof(ITestBase));
-    ASSERT_TRUE(other && derived && base);
-    // IUnknown is the first entry's pointer; ITestBase goes out through the ITestDerived base.
-    EXPECT_EQ(static_cast<IUnknown*>(other.get()), unknown.get());
-    EXPECT_EQ(static_cast<ITestBase*>(derived.get()), base.get());
-    EXPECT_EQ(unknown.get(), derived.as<IUnknown>(IID_IUnknown).get());
-
-    void* none = reinterpret_cast<void*>(0xdeadbeef);
-    EXPECT_EQ(E_NOINTERFACE, unknown->QueryInterface(IID_IDispatch, &none));
-    EXPECT_EQ(nullptr, none);
-    EXPECT_EQ(E_POINTER, unknown->QueryInterface(IID_IUnknown, nullptr));
 }
 
 TEST_F(ComObject, FailedCreationDestroysTheObject)
@@ -146,7 +111,8 @@ TEST(BstrT, ConvertsFromAnsiTakesOwnershipAndHandlesEmptiness)
     EXPECT_TRUE(_bstr_t(L"") == empty);
 }
 
-TEST(Variant, CopiesAndConvertsOrRaisesComError)
+// A failed conversion is seen through SetAttribute (DISP_E_TYPEMISMATCH, no error object).
+TEST(Variant, ACopyIsConvertedAndTheSourceLeftAsItWas)
 {
     variant text;
     V_VT(text.get()) = VT_BSTR;
@@ -154,16 +120,7 @@ TEST(Variant, CopiesAndConvertsOrRaisesComError)
     variant number = variant::copy_of(*text.get());
     number.change_type(VT_I4);
     EXPECT_EQ(9600, V_I4(number.get()));
-    EXPECT_STREQ(L"9600", V_BSTR(text.get())) << "the source is left as it was";
-
-    V_BSTR(text.get())[0] = L'x';
-    try {
-        text.change_type(VT_I4);
-        FAIL() << "a text that is no number cannot become VT_I4";
-    } catch (const _com_error& e) {
-        EXPECT_EQ(DISP_E_TYPEMISMATCH, e.Error());
-        EXPECT_EQ(nullptr, e.error_info());
-    }
+    EXPECT_STREQ(L"9600", V_BSTR(text.get()));
 }
 
 }  // namespace

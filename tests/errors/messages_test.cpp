@@ -1,5 +1,6 @@
-// Message texts: the string table through resource_string, formatting and wrapping, and the
-// system texts of error_string.
+// Message texts: resource_string's fallback and length limit, line wrapping, and the system texts
+// of error_string. The texts themselves, with their inserts, are checked where the session posts
+// them.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,17 +12,6 @@
 
 namespace mrv {
 namespace {
-
-TEST(ResourceString, LoadsTextsWithTheirExactSpacingAndQuotes)
-{
-    EXPECT_STREQ("This resource object has already been opened.  Create a new resource object "
-                 "if you desire multiple sessions.",
-                 resource_string(IDS_ALREADY_OPEN).text());
-    EXPECT_STREQ("While Processing the Intialization parameter \"%1\" this error occurred: %2",
-                 resource_string(IDS_INIT_PARAMETER_FAILED).text());
-    EXPECT_STREQ(L"An internal error occurred.  Please contact your I/O vendor.",
-                 resource_string(IDS_INTERNAL_ERROR).wide_text());
-}
 
 TEST(ResourceString, FallsBackAndStaysUnloadedWhenNeitherIdHasText)
 {
@@ -40,20 +30,6 @@ TEST(ResourceString, CutsLongTextsTo259Characters)
     std::string text = resource_string(60000).text();
     ASSERT_EQ(259u, text.size());
     EXPECT_EQ("0123456789abcdef", text.substr(0, 16));
-}
-
-TEST(ResourceString, FormatsInsertsAndWrapsAtTheGivenWidth)
-{
-    resource_string position(IDS_BAD_WRITE_CHAR_AT);
-    EXPECT_STREQ("The Write string had a bad character at position 7.",
-                 position.format(80, 7).text());
-
-    resource_string refused(IDS_INIT_PARAMETER_FAILED);
-    refused.format(80, "BaudRate", "The value of the attribute is not valid for this resource.");
-    EXPECT_STREQ(
-        "While Processing the Intialization parameter \"BaudRate\" this error occurred:\r\n"
-        "The value of the attribute is not valid for this resource.",
-        refused.text());
 }
 
 // Cases whose results were observed on Windows with FormatMessage and a maximum width.

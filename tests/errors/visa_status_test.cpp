@@ -60,13 +60,13 @@ TEST(StatusMap, ListsSeventeenCompletionAndSeventySixErrorCodes)
     EXPECT_EQ(76, errors);
 }
 
-// A stand-in for the loaded library's viStatusDesc.
+// A stand-in for the loaded library's viStatusDesc, to see whether it is asked. That it is asked
+// for an error of a session is the driver test's, with the simulation library.
 int g_library_calls = 0;
-vi_status library_desc(vi_session session, vi_status status, char* desc)
+vi_status library_desc(vi_session, vi_status, char* desc)
 {
     ++g_library_calls;
-    std::snprintf(desc, 256, "library text for %08lX on %lu", static_cast<unsigned long>(status),
-                  static_cast<unsigned long>(session));
+    desc[0] = '\0';
     return 0;
 }
 
@@ -79,16 +79,6 @@ protected:
     }
     void TearDown() override { set_library_status_description(nullptr); }
 };
-
-TEST_F(VisaError, ErrorStatusWithSessionIsDescribedByTheLibrary)
-{
-    visa_error e(st(0xBFFF0039), 7);
-    EXPECT_STREQ("library text for BFFF0039 on 7", e.what());
-    EXPECT_EQ(st(0xBFFF0039), e.status());
-    EXPECT_EQ(hr(0x80040000), e.hresult());
-    EXPECT_EQ(0u, e.help_context());
-    EXPECT_EQ(1, g_library_calls);
-}
 
 TEST_F(VisaError, CompletionCodeKeepsTheUnrecognisedTextWithoutAskingTheLibrary)
 {
@@ -153,15 +143,6 @@ TEST(Win32Error, HresultFollowsTheSignOfTheCode)
     EXPECT_EQ(S_OK, win32_error(0).hresult());
     EXPECT_EQ(hr(0x80071234), win32_error(0x00AB1234).hresult());
     EXPECT_STRNE("", win32_error(5).what());
-}
-
-TEST(Win32Error, HresultErrorCarriesItsTextAndHresult)
-{
-    win32_hresult_error e(2003, hr(0x8002000B));
-    EXPECT_STREQ("Bad Array Argument", e.what());
-    EXPECT_EQ(hr(0x8002000B), e.hresult());
-    const win32_error& base = e;
-    EXPECT_EQ(hr(0x8002000B), base.hresult());
 }
 
 }  // namespace

@@ -222,29 +222,6 @@ TEST_F(MessageIo, WriteChecksArrayShapeAndCount)
     SafeArrayDestroy(three);
 }
 
-TEST_F(MessageIo, BadPointersGiveEPointer)
-{
-    open(L"ASRL3::INSTR");
-    auto base = session.as<IBaseMessage>(IID_IBaseMessage);
-    ASSERT_TRUE(base);
-    SAFEARRAY* one = byte_array("a");
-    bstr_arg text(L"a");
-    clear_error_info();
-    EXPECT_HR(E_POINTER, message->Read(1, nullptr));
-    EXPECT_HR(E_POINTER, message->ReadString(1, nullptr));
-    EXPECT_HR(E_POINTER, message->Write(nullptr, 1, nullptr));
-    EXPECT_HR(E_POINTER, message->Write(&one, 1, nullptr));
-    EXPECT_HR(E_POINTER, message->WriteString(text, nullptr));
-    EXPECT_HR(E_POINTER, base->get_IOProtocol(nullptr));
-    EXPECT_HR(E_POINTER, base->get_SendEndEnabled(nullptr));
-    EXPECT_HR(E_POINTER, base->get_TerminationCharacter(nullptr));
-    EXPECT_HR(E_POINTER, base->get_TerminationCharacterEnabled(nullptr));
-    EXPECT_HR(E_POINTER, base->ReadSTB(nullptr));
-    EXPECT_FALSE(last_error_info().present);
-    EXPECT_EQ(0u, visa->count(nullptr)) << visa->log();
-    SafeArrayDestroy(one);
-}
-
 TEST_F(MessageIo, BaseMessageAttributesAsVisaReceivesThem)
 {
     open(L"ASRL1::INSTR");

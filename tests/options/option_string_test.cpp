@@ -231,19 +231,6 @@ TEST_F(OptionStrings, RenderLeavesOutTheLineThatFlowControlDrives)
     }
 }
 
-TEST_F(OptionStrings, OneAndAHalfStopBitsRenderAsANameInitRejects)
-{
-    const init_outcome o = init_with(L"StopBits = 15", L"ASRL3::INSTR");
-    ASSERT_HR(S_OK, o.hr);
-    const std::string rendered = option_string(o.session.get());
-    EXPECT_NE(std::string::npos, rendered.find("StopBits = ASRL_STOP_ONE5 ; ")) << rendered;
-
-    const init_outcome back =
-        init_with(std::wstring(rendered.begin(), rendered.end()), L"ASRL3::INSTR");
-    EXPECT_HR(E_INVALIDARG, back.hr);
-    EXPECT_EQ("No valid conversion.", back.error.description);
-}
-
 TEST_F(OptionStrings, SessionsOnManyThreadsApplyAndRenderTogether)
 {
     // Every option string of the process is applied under one lock, inside each session's own.

@@ -1,4 +1,5 @@
-// EventQueue: the bounded queue of the session's event state.
+// EventQueue: the bounded queue of the session's event state. Its bound is the event test's
+// (event_mechanisms), through the session's maximum queue length.
 #include <gtest/gtest.h>
 
 #include "events/event_queue.h"
@@ -11,30 +12,6 @@ struct record {
 };
 
 }  // namespace
-
-TEST(EventQueue, FullQueueDropsNewRecordsAndKeepsHeldOnes)
-{
-    mrv::EventQueue<record> q;
-    EXPECT_EQ(1000u, q.maximum());
-    q.set_maximum(2);
-    q.push({7, 1});
-    q.push({8, 2});
-    q.push({7, 3});  // lost
-    EXPECT_TRUE(q.is_full());
-    EXPECT_EQ(2u, q.size());
-
-    // Lowering the maximum keeps what is held; nothing enters until the count falls below it.
-    q.set_maximum(1);
-    EXPECT_EQ(2u, q.size());
-    q.take_first(8);
-    q.push({9, 4});
-    EXPECT_FALSE(q.contains(9));
-
-    q.set_maximum(0);
-    q.clear();
-    q.push({7, 5});
-    EXPECT_EQ(0u, q.size());
-}
 
 TEST(EventQueue, TakesOldestOfATypeAndRemovesByType)
 {

@@ -17,6 +17,16 @@ constexpr HRESULT kNoOpenSession = static_cast<HRESULT>(0x8004000E);
 struct variant_holder {
     VARIANT v;
     variant_holder() { VariantInit(&v); }
+    explicit variant_holder(const wchar_t* text) : variant_holder()
+    {
+        V_VT(&v) = VT_BSTR;
+        V_BSTR(&v) = SysAllocString(text);
+    }
+    explicit variant_holder(short number) : variant_holder()
+    {
+        V_VT(&v) = VT_I2;
+        V_I2(&v) = number;
+    }
     ~variant_holder() { VariantClear(&v); }
     VARIANT* operator&() { return &v; }
 };
@@ -100,14 +110,9 @@ TEST_F(Properties, TimeoutAndAttributesComeBackAsI4)
     VARTYPE vt = VT_EMPTY;
     EXPECT_EQ(5000, get_attribute(VI_ATTR_TMO_VALUE, &vt));
     EXPECT_EQ(VT_I4, vt);
-    // An 8-bit attribute: zero-extended.
-    EXPECT_EQ(0x0A, get_attribute(VI_ATTR_TERMCHAR, &vt));
-    EXPECT_EQ(VT_I4, vt);
 
     // The caller's VARIANT is cleared first (a BSTR in it is freed, not leaked or reused).
-    variant_holder v;
-    V_VT(&v.v) = VT_BSTR;
-    V_BSTR(&v.v) = SysAllocString(L"stale");
+    variant_holder v(L"stale");
     EXPECT_HR(S_OK, session->GetAttribute(static_cast<long>(VI_ATTR_ASRL_BAUD), &v));
     EXPECT_EQ(VT_I4, V_VT(&v.v));
     EXPECT_EQ(9600, V_I4(&v.v));
@@ -125,25 +130,19 @@ TEST_F(Properties, TimeoutAndAttributesComeBackAsI4)
 
 TEST_F(Properties, SetAttributeConvertsTheVariant)
 {
-    variant_holder ten;
-    V_VT(&ten.v) = VT_BSTR;
-    V_BSTR(&ten.v) = SysAllocString(L"10");
+    variant_holder ten(L"10");
     EXPECT_HR(S_OK, session->SetAttribute(static_cast<long>(VI_ATTR_TERMCHAR), ten.v));
     EXPECT_EQ(1u, visa.count("attrName=0x3FFF0018,attrValue=10)")) << visa.log();
     EXPECT_EQ(10, get_attribute(VI_ATTR_TERMCHAR));
 
     // A negative VT_I2 is sign-extended to the attribute width.
-    variant_holder minus_one;
-    V_VT(&minus_one.v) = VT_I2;
-    V_I2(&minus_one.v) = -1;
+    variant_holder minus_one(short{-1});
     session->SetAttribute(static_cast<long>(VI_ATTR_TMO_VALUE), minus_one.v);
     EXPECT_EQ(1u, visa.count("attrName=0x3FFF001A,attrValue=18446744073709551615)")) << visa.log();
 
     visa.clear_log();
     clear_error_info();
-    variant_holder letters;
-    V_VT(&letters.v) = VT_BSTR;
-    V_BSTR(&letters.v) = SysAllocString(L"abc");
+    variant_holder letters(L"abc");
     EXPECT_HR(DISP_E_TYPEMISMATCH,
               session->SetAttribute(static_cast<long>(VI_ATTR_TERMCHAR), letters.v));
     EXPECT_EQ(0u, visa.count("viSetAttribute(")) << visa.log();
@@ -160,9 +159,7 @@ TEST_F(Properties, MaximumQueueLengthIsTheEventManagers)
     EXPECT_EQ(1000, length);
     EXPECT_EQ(1000, get_attribute(VI_ATTR_MAX_QUEUE_LENGTH));
 
-    variant_holder five;
-    V_VT(&five.v) = VT_I2;
-    V_I2(&five.v) = 5;
+    variant_holder five(short{5});
     EXPECT_HR(S_OK, session->SetAttribute(static_cast<long>(VI_ATTR_MAX_QUEUE_LENGTH), five.v));
     EXPECT_HR(S_OK, events->get_MaximumQueueLength(&length));
     EXPECT_EQ(5, length);
@@ -174,7 +171,6 @@ TEST_F(Properties, MaximumQueueLengthIsTheEventManagers)
     // The library's own queue is never asked.
     EXPECT_EQ(0u, visa.count("attrName=0x3FFF0005")) << visa.log();
 
-    EXPECT_HR(E_POINTER, events->get_MaximumQueueLength(nullptr));
     ASSERT_HR(S_OK, session->Close());
     EXPECT_HR(kNoOpenSession, events->put_MaximumQueueLength(3));
     auto e = last_error_info();
@@ -221,17 +217,10 @@ TEST_F(Properties, ExclusiveLockMakesASecondSessionWaitAndFail)
     EXPECT_EQ(static_cast<DWORD>(VI_ERROR_SESN_NLOCKED), e.help_context);
 }
 
-TEST_F(Properties, BadPointersAskNothingOfVisa)
+// Which bad pointers are refused, and how, is the pointer test's; here, that the refusal is kept.
+TEST_F(Properties, ARefusedPointerIsTheLastStatus)
 {
     EXPECT_HR(E_POINTER, session->get_Timeout(nullptr));
-    EXPECT_HR(E_POINTER, session->get_HardwareInterfaceName(nullptr));
-    EXPECT_HR(E_POINTER, session->get_ComponentVersion(reinterpret_cast<long*>(8)));
-    EXPECT_HR(E_POINTER, session->GetAttribute(static_cast<long>(VI_ATTR_TMO_VALUE), nullptr));
-    bstr_arg no_key(nullptr);
-    EXPECT_HR(E_POINTER, session->LockRsrc(EXCLUSIVE_LOCK, 0, no_key, nullptr));
-    EXPECT_HR(E_POINTER, session->get_LastStatus(nullptr));
-    EXPECT_EQ(0u, visa.count(nullptr)) << visa.log();
-    EXPECT_FALSE(last_error_info().present);
     long last = 0;
     EXPECT_HR(S_OK, session->get_LastStatus(&last));
     EXPECT_HR(E_POINTER, last);

@@ -47,12 +47,6 @@ protected:
     com_ptr<IUnknown> session = create_by_progid(L"MorvaneRS232.RS232Svr");
 };
 
-TEST_F(Session, CreatedByEitherProgID)
-{
-    EXPECT_TRUE(session);
-    EXPECT_TRUE(create_by_progid(L"MorvaneRS232.RS232Svr.1"));
-}
-
 TEST_F(Session, QueryInterfaceFollowsTheMap)
 {
     ASSERT_TRUE(session);
@@ -160,17 +154,6 @@ TEST_F(Session, OffersNoConnectionPoints)
     EXPECT_EQ(S_FALSE, clone->Next(1, next, nullptr));
 }
 
-TEST_F(Session, SimulationControl)
-{
-    auto control = session.as<IControlSimulation>(IID_IControlSimulation);
-    ASSERT_TRUE(control);
-    BSTR file = SysAllocString(L"C:\\sim\\instrument.txt");
-    EXPECT_EQ(S_OK, control->SetSimulationFile(file));
-    SysFreeString(file);
-    EXPECT_EQ(S_OK, control->SetSimulationFile(nullptr));
-    EXPECT_EQ(E_NOTIMPL, control->Reserved(0, nullptr));
-}
-
 // The server's own interface crosses apartments through the type library marshaler, which
 // works from the layout of IControlSimulation in the server's type library.
 TEST_F(Session, SimulationControlIsCalledFromAnotherApartment)
@@ -193,6 +176,8 @@ TEST_F(Session, SimulationControlIsCalledFromAnotherApartment)
         BSTR file = SysAllocString(L"C:\\sim\\instrument.txt");
         set = remote->SetSimulationFile(file);
         SysFreeString(file);
+        if (SUCCEEDED(set))
+            set = remote->SetSimulationFile(nullptr);  // back to no simulation file
         reserved = remote->Reserved(1, nullptr);
     }).join();
     ASSERT_EQ(S_OK, unmarshaled);
