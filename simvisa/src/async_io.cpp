@@ -124,14 +124,17 @@ ViStatus terminate_job(const std::shared_ptr<instr_session>& s, ViJobId id)
         if (!waiting) {
             if (!s->running || s->running->id != id || s->running->cancel)
                 return VI_ERROR_INV_JOB_ID;
+            // Under the port's lock, which the running read holds whenever it stores bytes:
+            // once viTerminate returns, nothing more reaches the caller's buffer, which the
+            // caller may then free.
+            std::lock_guard port_lock(s->port->m);
             s->running->cancel = true;
+            s->port->cv.notify_all();
         }
     }
     if (waiting) {
         waiting->cancel = true;
         complete(s, *waiting, VI_ERROR_ABORT, 0);
-    } else {
-        wake_port(s);
     }
     return VI_SUCCESS;
 }

@@ -74,6 +74,9 @@ ViStatus read_message(const std::shared_ptr<instr_session>& s, ViPBuf buf, ViUIn
         return VI_ERROR_RSRC_LOCKED;
     const clock::time_point deadline = deadline_of(r.timeout, clock::now());
     for (;;) {
+        // Before any byte is stored: a terminated read leaves the buffer as it is.
+        if ((cancel && *cancel) || s->closed)
+            return VI_ERROR_ABORT;
         const auto now = clock::now();
         const unsigned data_bits = static_cast<unsigned>(p.values.at(VI_ATTR_ASRL_DATA_BITS));
         const bool discard_null = p.values.at(VI_ATTR_ASRL_DISCARD_NULL) != 0;
@@ -96,8 +99,6 @@ ViStatus read_message(const std::shared_ptr<instr_session>& s, ViPBuf buf, ViUIn
                 break;
             }
         }
-        if ((cancel && *cancel) || s->closed)
-            return VI_ERROR_ABORT;
         if (p.line_lost)
             return VI_ERROR_IO;  // nothing more will come
         if (now >= deadline)

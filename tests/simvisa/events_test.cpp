@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -140,6 +141,32 @@ TEST_F(events, terminated_jobs_complete_with_abort)
     EXPECT_STATUS(VI_ERROR_INV_JOB_ID, viTerminate(vi, VI_NULL, a));
     EXPECT_STATUS(VI_ERROR_INV_JOB_ID, viTerminate(vi, VI_NULL, 4711));
     EXPECT_STATUS(VI_ERROR_INV_DEGREE, viTerminate(vi, 1, a));
+}
+
+// A client may free a terminated job's buffer once viTerminate returns: bytes that arrive just
+// after the termination must not reach it, whatever the running read was doing.
+TEST_F(events, a_terminated_read_leaves_its_buffer_alone)
+{
+    ViSession vi = open_dmm();
+    viSetAttribute(vi, VI_ATTR_TMO_VALUE, VI_TMO_INFINITE);
+    ASSERT_STATUS(VI_SUCCESS, viEnableEvent(vi, VI_EVENT_IO_COMPLETION, VI_QUEUE, VI_NULL));
+    for (int round = 0; round < 50 && !HasFailure(); ++round) {
+        unsigned char buf[16];
+        std::memset(buf, 0xAA, sizeof buf);
+        ViJobId job = 0;
+        ASSERT_STATUS(VI_SUCCESS, viReadAsync(vi, buf, sizeof buf, &job));
+        Sleep(2);  // the session's worker starts the read and waits for bytes
+        ASSERT_STATUS(VI_SUCCESS, viTerminate(vi, VI_NULL, job));
+        device_sends(vi, "0123456789\n");
+        ViEventType type = 0;
+        ViEvent ctx = 0;
+        ASSERT_STATUS(VI_SUCCESS, viWaitOnEvent(vi, VI_EVENT_IO_COMPLETION, 2000, &type, &ctx));
+        EXPECT_STATUS(VI_ERROR_ABORT, attr<ViStatus>(ctx, VI_ATTR_STATUS));
+        viClose(ctx);
+        for (unsigned char b : buf)
+            ASSERT_EQ(0xAA, b) << "round " << round;
+        viFlush(vi, VI_IO_IN_BUF_DISCARD);
+    }
 }
 
 TEST_F(events, the_queue_mechanism)
