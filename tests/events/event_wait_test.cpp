@@ -1,6 +1,7 @@
 // WaitOnEvent: queued events, time-outs, messages served during the wait, the session closing
 // under a wait, and several threads waiting on one session.
 #include <future>
+#include <thread>
 
 #include "event_fixture.h"
 
@@ -110,6 +111,28 @@ TEST_F(event_waits, ClosingTheSessionEndsAWaitOnAnotherThread)
     const auto ended = waiting.get();
     EXPECT_HR(session_closed, ended.hr);
     EXPECT_EQ("The Session has been closed.", ended.description);
+}
+
+// A session that closes just as a wait on it times out still posts that thread the closing
+// message, which outlives the wait it was meant for; a later wait of the thread, on another
+// session, is not ended by it.
+TEST_F(event_waits, AClosingMessageLeftFromAnEarlierWaitEndsNoLaterWait)
+{
+    enable(sre, EVENT_QUEUE);
+    const UINT wait_complete =
+        RegisterWindowMessageA("VISA COM I/O Wait For Event Complete Notification; "
+                               "UUID=6F1A2B3C-4D5E-4F60-8172-83940A1B2C3D");
+    ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), wait_complete, 1, 0));
+    com_ptr<IEvent> e;
+    EXPECT_HR(timed_out, events->WaitOnEvent(300, EVENT_SERVICE_REQ, 0, e.put()));
+
+    ASSERT_TRUE(PostThreadMessageW(GetCurrentThreadId(), wait_complete, 1, 0));
+    std::thread later([this] {
+        Sleep(100);
+        raise(visa, vi, sre);
+    });
+    EXPECT_HR(S_OK, events->WaitOnEvent(2000, EVENT_SERVICE_REQ, 0, e.put()));
+    later.join();
 }
 
 TEST_F(event_waits, EventsArrivingTogetherReachEveryWaitingThread)

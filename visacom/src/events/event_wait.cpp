@@ -88,20 +88,20 @@ com_ptr<IEvent> collect(event_state& state, DWORD thread_id, std::uint32_t type)
     return event;
 }
 
-// Takes and dispatches every queued message but the wait-complete message, which is only
-// read: it raises the closed-session error when it says the session closes (the hand-over
-// itself is collected from the table). A WM_QUIT is taken and dropped.
+// Takes and dispatches every queued message but the wait-complete message, which is taken and
+// not dispatched: what it says is read from the session's tables (the hand-over is collected
+// from the completed-wait table; a closing session has taken the wait out of its list). The
+// message alone decides nothing, because one may be left over from an earlier wait of the
+// thread: a session that closes as a wait on it times out still posts it. A WM_QUIT is taken
+// and dropped.
 void pump_messages()
 {
     MSG msg;
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT)
             break;
-        if (msg.message == wait_complete_message() && wait_complete_message() != 0) {
-            if (msg.wParam != 0)
-                throw_session_closed();
+        if (msg.message == wait_complete_message() && wait_complete_message() != 0)
             continue;
-        }
         ::TranslateMessage(&msg);
         ::DispatchMessageA(&msg);
     }
@@ -143,7 +143,8 @@ wait_result wait_for_event(event_state& state, long timeout_ms, std::uint32_t ty
             state_lock guard(state.lock);
             out.event = collect(state, thread_id, type);
             // Out of the list with nothing to collect: the session closed and its cleanup
-            // ended the wait (its message may have been taken by another loop).
+            // ended the wait (it signals the hand-over event as well as posting the message,
+            // which another loop may have taken).
             if (!out.event && !wait->still_listed())
                 throw_session_closed();
         }
