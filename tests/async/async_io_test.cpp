@@ -3,6 +3,7 @@
 // of an unknown job, WriteString's nested Write, many jobs leaving nothing behind, and a session
 // closed with jobs pending.
 #include "event_test_support.h"
+#include "process_counts.h"
 
 #include <optional>
 #include <string>
@@ -75,18 +76,6 @@ std::string bytes_of(IEventIOCompletion* completion)
     }
     SafeArrayDestroy(array);
     return text;
-}
-
-// Committed private memory of the process, from its memory map.
-std::size_t private_bytes()
-{
-    std::size_t total = 0;
-    MEMORY_BASIC_INFORMATION info{};
-    for (char* at = nullptr; VirtualQuery(at, &info, sizeof info) == sizeof info;
-         at = static_cast<char*>(info.BaseAddress) + info.RegionSize)
-        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE)
-            total += info.RegionSize;
-    return total;
 }
 
 }  // namespace

@@ -1,58 +1,11 @@
 // A thousand sessions with events, handlers and a delivered event each leave no thread, handle,
 // VISA object or COM object behind, and the server may be unloaded afterwards. Handles and
 // threads are counted from the system's tables (GetProcessHandleCount answers 0 under Wine).
-#include <winternl.h>
-
 #include "event_fixture.h"
+#include "process_counts.h"
 
 namespace mrv::test {
 namespace {
-
-constexpr SYSTEM_INFORMATION_CLASS system_handle_information =
-    static_cast<SYSTEM_INFORMATION_CLASS>(16);
-
-struct handle_entry {
-    ULONG owner;
-    BYTE type;
-    BYTE flags;
-    USHORT value;
-    PVOID object;
-    ACCESS_MASK access;
-};
-
-std::vector<BYTE> system_table(SYSTEM_INFORMATION_CLASS which)
-{
-    std::vector<BYTE> buffer(1 << 20);
-    ULONG needed = 0;
-    while (NtQuerySystemInformation(which, buffer.data(), static_cast<ULONG>(buffer.size()),
-                                    &needed) == static_cast<NTSTATUS>(0xC0000004L))
-        buffer.resize(buffer.size() * 2);
-    return buffer;
-}
-
-size_t process_handles()
-{
-    const auto table = system_table(system_handle_information);
-    const ULONG count = *reinterpret_cast<const ULONG*>(table.data());
-    const auto* entries = reinterpret_cast<const handle_entry*>(table.data() + sizeof(ULONG_PTR));
-    size_t mine = 0;
-    for (ULONG i = 0; i < count; ++i)
-        mine += entries[i].owner == GetCurrentProcessId();
-    return mine;
-}
-
-size_t process_threads()
-{
-    const auto table = system_table(SystemProcessInformation);
-    for (size_t at = 0;;) {
-        const auto* p = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(table.data() + at);
-        if (reinterpret_cast<ULONG_PTR>(p->UniqueProcessId) == GetCurrentProcessId())
-            return p->NumberOfThreads;
-        if (!p->NextEntryOffset)
-            return 0;
-        at += p->NextEntryOffset;
-    }
-}
 
 // One life of a session: opened, events and a handler, one event delivered, closed, released.
 void one_session(const simvisa& visa)
