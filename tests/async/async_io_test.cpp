@@ -164,6 +164,28 @@ TEST_F(AsyncIo, TerminateOfAPendingJobAndOfAnUnknownOne)
     EXPECT_TRUE(InlineIsEqualGUID(IID_IAsyncMessage, info.guid));
 }
 
+// The library reports a terminated job's completion (with VI_ERROR_ABORT) inside viTerminate
+// when it delivers synchronously, before Terminate has taken the job's buffer back: still no
+// event reaches the client.
+TEST_F(AsyncIo, ATerminatedJobsCompletionDeliveredInsideTheTerminationIsDropped)
+{
+    ASSERT_TRUE(
+        SUCCEEDED(events->EnableEvent(static_cast<EventType>(io_completion), EVENT_QUEUE, 0)));
+    auto sync = visa->get<simvisa_deliver_synchronously_fn>("simvisa_deliver_synchronously");
+    ASSERT_TRUE(sync);
+    sync(VI_TRUE);
+    long running = 0, waiting = 0;
+    ASSERT_HR(S_OK, async->Read(100, &running));
+    ASSERT_HR(S_OK, async->Read(100, &waiting));  // queued behind the first
+    ASSERT_HR(S_OK, async->Terminate(waiting));
+    ASSERT_HR(S_OK, async->Terminate(running));
+    if (auto completion = next_completion(500)) {
+        long job = 0;
+        completion->get_JobId(&job);
+        ADD_FAILURE() << "job " << job << " completed after Terminate";
+    }
+}
+
 TEST_F(AsyncIo, WriteStringWritesItsTextThroughANestedWrite)
 {
     visa->clear_log();

@@ -154,7 +154,7 @@ std::unique_ptr<_event_t> _event_t::capture(ViSession, ViEventType event_type, V
         record->job_id = static_cast<ViJobId>(read_number(context, VI_ATTR_JOB_ID));
         record->count = static_cast<std::uint32_t>(read_number(context, VI_ATTR_RET_COUNT_64));
         void* buffer = reinterpret_cast<void*>(read_number(context, VI_ATTR_BUFFER));
-        if (!claim || !claim(buffer))
+        if (!claim || !claim(buffer, record->status))
             return nullptr;  // not a job of this server: nothing is delivered
         record->handle->own_buffer(buffer);
         if (buffer)

@@ -63,8 +63,9 @@ public:
         return e.type == Type;
     }
 
-    // Claims a job's buffer from the session's job-buffer registry (true: the caller owns it).
-    using buffer_claim = std::function<bool(void* buffer)>;
+    // Claims a job's buffer from the session's job-buffer registry for the completion that
+    // reports `status` (true: the caller owns it).
+    using buffer_claim = std::function<bool(void* buffer, ViStatus status)>;
 
     // QueryInterface: IUnknown and IEvent always, the interface of the event's type besides.
     using interfaces = interface_map<

@@ -114,23 +114,49 @@ void free_job_buffer(void* buffer) noexcept
 void job_buffer_registry::set_job_id(void* buffer, ViJobId job)
 {
     if (auto found = jobs_.find(buffer); found != jobs_.end())
-        found->second = job;
+        found->second.id = job;
+}
+
+namespace {
+
+template <class Jobs>
+auto first_of(Jobs& jobs, ViJobId job)
+{
+    auto it = jobs.begin();
+    while (it != jobs.end() && it->second.id != job)
+        ++it;
+    return it;
+}
+
+}  // namespace
+
+void job_buffer_registry::begin_termination(ViJobId job) noexcept
+{
+    if (auto it = first_of(jobs_, job); it != jobs_.end())
+        it->second.terminating = true;
+}
+
+void job_buffer_registry::end_termination(ViJobId job) noexcept
+{
+    if (auto it = first_of(jobs_, job); it != jobs_.end())
+        it->second.terminating = false;
 }
 
 void job_buffer_registry::unregister_job(ViJobId job) noexcept
 {
-    for (auto it = jobs_.begin(); it != jobs_.end(); ++it) {
-        if (it->second == job) {
-            free_job_buffer(it->first);
-            jobs_.erase(it);
-            return;
-        }
+    if (auto it = first_of(jobs_, job); it != jobs_.end()) {
+        free_job_buffer(it->first);
+        jobs_.erase(it);
     }
 }
 
-bool job_buffer_registry::claim(void* buffer) noexcept
+bool job_buffer_registry::claim(void* buffer, bool aborted) noexcept
 {
-    return jobs_.erase(buffer) != 0;
+    const auto found = jobs_.find(buffer);
+    if (found == jobs_.end() || (found->second.terminating && aborted))
+        return false;
+    jobs_.erase(found);
+    return true;
 }
 
 void job_buffer_registry::free_all() noexcept

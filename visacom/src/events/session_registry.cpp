@@ -68,10 +68,11 @@ ViStatus _VI_FUNCH event_callback(ViSession session, ViEventType type, ViEvent c
         if (!arrival_flags(state, type, flags))
             return VI_SUCCESS;
         // The capture reads the context from the library without the event-state lock.
-        auto record = _event_t::capture(session, type, context, [&state](void* buffer) {
-            synchronize<CComAutoCriticalSection> guard(state.lock);
-            return state.job_buffers.claim(buffer);
-        });
+        auto record =
+            _event_t::capture(session, type, context, [&state](void* buffer, ViStatus status) {
+                synchronize<CComAutoCriticalSection> guard(state.lock);
+                return state.job_buffers.claim(buffer, status == VI_ERROR_ABORT);
+            });
         if (!record)
             return VI_SUCCESS;
         {

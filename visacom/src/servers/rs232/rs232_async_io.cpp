@@ -5,9 +5,9 @@
 // VISA library starts the job; the library writes the job ID straight into the caller's
 // variable, and the entry then gets it too. The completion event claims the buffer by address,
 // so a completion that arrives while viReadAsync or viWriteAsync is still running finds it as
-// well, and owns it from then on; Terminate frees a terminated job's buffer, and the event
-// dispatch frees what is left when it stops. The event-state lock is held only around each
-// registry operation, never across a library call.
+// well, and owns it from then on; Terminate frees a terminated job's buffer (its aborted
+// completion claims nothing), and the event dispatch frees what is left when it stops. The
+// event-state lock is held only around each registry operation, never across a library call.
 #include <windows.h>
 #include <oleauto.h>
 
@@ -120,9 +120,22 @@ HRESULT CRS232Svr::IAsyncMessage_WriteString(BSTR message, long* jobId)
 STDMETHODIMP CRS232Svr::Terminate(long jobId)
 {
     return run_framed(*this, kAsyncWin32Frame, __func__, {param::in("jobId", jobId)}, [&] {
-        driver().viTerminate(VI_NULL, static_cast<ViJobId>(jobId));
+        const auto job = static_cast<ViJobId>(jobId);
+        // Marked while the library ends it: the aborted job's completion, which the library
+        // may report before viTerminate returns, finds no buffer and delivers nothing.
+        {
+            synchronize<CComAutoCriticalSection> guard(events_->lock);
+            events_->job_buffers.begin_termination(job);
+        }
+        try {
+            driver().viTerminate(VI_NULL, job);
+        } catch (...) {
+            synchronize<CComAutoCriticalSection> guard(events_->lock);
+            events_->job_buffers.end_termination(job);
+            throw;
+        }
         synchronize<CComAutoCriticalSection> guard(events_->lock);
-        events_->job_buffers.unregister_job(static_cast<ViJobId>(jobId));
+        events_->job_buffers.unregister_job(job);
     });
 }
 
