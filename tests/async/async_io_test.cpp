@@ -228,6 +228,22 @@ TEST_F(AsyncIo, ManyJobsLeaveNoBufferAndNoMemoryBehind)
     EXPECT_LT(private_bytes(), before + 2 * 1024 * 1024);
 }
 
+// The library may go on filling a pending read's buffer until the job ends: closing ends every
+// pending job in the library before the session frees the buffers.
+TEST_F(AsyncIo, ClosingEndsPendingJobsInTheLibraryBeforeFreeingTheirBuffers)
+{
+    ASSERT_TRUE(
+        SUCCEEDED(events->EnableEvent(static_cast<EventType>(io_completion), EVENT_QUEUE, 0)));
+    long job = 0;
+    ASSERT_HR(S_OK, async->Read(100, &job));
+    visa->clear_log();
+    EXPECT_HR(S_OK, s->Close());
+    const std::string log = visa->log();
+    const auto terminated = log.find("viTerminate(");
+    ASSERT_NE(std::string::npos, terminated) << log;
+    EXPECT_LT(terminated, log.find("viClose(")) << log;
+}
+
 TEST_F(AsyncIo, SessionClosedWithJobsPending)
 {
     auto objects = visa->get<simvisa_open_objects_fn>("simvisa_open_objects");

@@ -263,8 +263,14 @@ void exit_cleanup(event_state& state) noexcept
     std::map<std::uint32_t, std::uint32_t> enabled;
     std::vector<handler_record> handlers;
     com_ptr<IGlobalInterfaceTable> git;
+    std::vector<ViJobId> jobs;
     {
         state_lock guard(state.lock);
+        try {
+            jobs = state.job_buffers.jobs();
+        } catch (...) {
+            // Out of memory: the jobs end with the library session instead.
+        }
         driver = std::exchange(state.driver, nullptr);
         enabled = std::move(state.enabled_types);
         state.enabled_types.clear();
@@ -283,6 +289,14 @@ void exit_cleanup(event_state& state) noexcept
         for (const auto& entry : enabled) {
             try {
                 driver->viUninstallHandler(entry.first, VI_ANY_HNDLR, 0);
+            } catch (...) {
+            }
+        }
+        // A pending job may go on filling its buffer until it ends: each is ended in the
+        // library before the buffers are freed below.
+        for (ViJobId job : jobs) {
+            try {
+                driver->viTerminate(VI_NULL, job);
             } catch (...) {
             }
         }

@@ -159,6 +159,15 @@ bool job_buffer_registry::claim(void* buffer, bool aborted) noexcept
     return true;
 }
 
+std::vector<ViJobId> job_buffer_registry::jobs() const
+{
+    std::vector<ViJobId> ids;
+    for (const auto& [buffer, job] : jobs_)
+        if (job.id != placeholder_job)
+            ids.push_back(job.id);
+    return ids;
+}
+
 void job_buffer_registry::free_all() noexcept
 {
     for (auto& [buffer, job] : jobs_)

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <map>
+#include <vector>
 
 namespace mrv::events {
 
@@ -42,6 +43,8 @@ public:
     // the registry held it, unless the job is being terminated and `aborted` says that this is
     // the completion the termination caused.
     bool claim(void* buffer, bool aborted) noexcept;
+    // The library's IDs of the jobs still registered (placeholders left out).
+    std::vector<ViJobId> jobs() const;
     // Frees every buffer still registered.
     void free_all() noexcept;
     bool empty() const noexcept { return jobs_.empty(); }
