@@ -244,6 +244,29 @@ TEST_F(AsyncIo, ClosingEndsPendingJobsInTheLibraryBeforeFreeingTheirBuffers)
     EXPECT_LT(terminated, log.find("viClose(")) << log;
 }
 
+// A pending read that the library could not end when its session closed may go on filling its
+// buffer until the library session is closed: the buffer outlives Close and goes with the
+// session.
+TEST_F(AsyncIo, AJobTheLibraryCouldNotEndKeepsItsBufferPastClose)
+{
+    ASSERT_TRUE(
+        SUCCEEDED(events->EnableEvent(static_cast<EventType>(io_completion), EVENT_QUEUE, 0)));
+    constexpr long size = 64 << 20;
+    const std::size_t before = private_bytes();
+    long job = 0;
+    ASSERT_HR(S_OK, async->Read(size, &job));
+    visa->fail_next("viTerminate", VI_ERROR_SYSTEM_ERROR);
+    EXPECT_HR(S_OK, s->Close());
+    EXPECT_GT(private_bytes(), before + size / 2) << "freed while the library could still fill it";
+    visa->clear_faults();
+    visa.reset();  // the session takes the library with it
+    async.reset();
+    message.reset();
+    events.reset();
+    s.reset();
+    EXPECT_LT(private_bytes(), before + size / 2);
+}
+
 TEST_F(AsyncIo, SessionClosedWithJobsPending)
 {
     auto objects = visa->get<simvisa_open_objects_fn>("simvisa_open_objects");

@@ -263,13 +263,15 @@ void exit_cleanup(event_state& state) noexcept
     std::map<std::uint32_t, std::uint32_t> enabled;
     std::vector<handler_record> handlers;
     com_ptr<IGlobalInterfaceTable> git;
-    std::vector<ViJobId> jobs;
+    std::vector<ViJobId> jobs, ended;
     {
         state_lock guard(state.lock);
         try {
             jobs = state.job_buffers.jobs();
+            ended.reserve(jobs.size());
         } catch (...) {
             // Out of memory: the jobs end with the library session instead.
+            jobs.clear();
         }
         driver = std::exchange(state.driver, nullptr);
         enabled = std::move(state.enabled_types);
@@ -293,10 +295,11 @@ void exit_cleanup(event_state& state) noexcept
             }
         }
         // A pending job may go on filling its buffer until it ends: each is ended in the
-        // library before the buffers are freed below.
+        // library before its buffer is freed below.
         for (ViJobId job : jobs) {
             try {
                 driver->viTerminate(VI_NULL, job);
+                ended.push_back(job);
             } catch (...) {
             }
         }
@@ -312,7 +315,10 @@ void exit_cleanup(event_state& state) noexcept
         pending = std::move(state.pending);
         state.pending.clear();
         state.suspended_queue.clear();
-        state.job_buffers.free_all();
+        // The buffers of jobs the library did not end (or that may be starting on a client
+        // thread now) stay registered until the state goes, after the library session has
+        // closed.
+        state.job_buffers.free_ended(ended);
         state.queue.clear();
         state.completed_waits.clear();
         waiters = std::move(state.waiters);

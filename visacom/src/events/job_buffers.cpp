@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <new>
@@ -166,6 +167,18 @@ std::vector<ViJobId> job_buffer_registry::jobs() const
         if (job.id != placeholder_job)
             ids.push_back(job.id);
     return ids;
+}
+
+void job_buffer_registry::free_ended(const std::vector<ViJobId>& ended) noexcept
+{
+    for (auto it = jobs_.begin(); it != jobs_.end();) {
+        if (std::find(ended.begin(), ended.end(), it->second.id) == ended.end()) {
+            ++it;
+            continue;
+        }
+        free_job_buffer(it->first);
+        it = jobs_.erase(it);
+    }
 }
 
 void job_buffer_registry::free_all() noexcept

@@ -45,6 +45,8 @@ public:
     bool claim(void* buffer, bool aborted) noexcept;
     // The library's IDs of the jobs still registered (placeholders left out).
     std::vector<ViJobId> jobs() const;
+    // Frees the buffers of the `ended` jobs, which the library no longer fills.
+    void free_ended(const std::vector<ViJobId>& ended) noexcept;
     // Frees every buffer still registered.
     void free_all() noexcept;
     bool empty() const noexcept { return jobs_.empty(); }
