@@ -70,8 +70,7 @@ public:
 private:
     counting_handler(outcomes& out, long type, long user_handle)
         : out_(out), type_(type), user_handle_(user_handle), thread_(GetCurrentThreadId())
-    {
-    }
+    {}
 
     outcomes& out_;
     const long type_, user_handle_;

@@ -4,8 +4,10 @@
 // report instead of Wine's debugger, which stops every thread and waits; a stall prints the stack
 // of every thread, the blocked ones included.
 #include <windows.h>
+#include <psapi.h>
 #include <tlhelp32.h>
 
+#include <array>
 #include <cstdio>
 
 namespace soak {
@@ -45,20 +47,53 @@ inline void ending(UINT exit_code)
     SetEvent(guard().fire);
 }
 
+// The process's modules, noted beforehand (note_modules): a stalled thread may hold the loader
+// lock, which the system's own look-ups of a module by address take.
+struct module_entry {
+    DWORD64 base = 0, end = 0;
+    char name[64] = "";
+};
+inline std::array<module_entry, 256> modules{};
+inline std::size_t module_count = 0;
+
+inline const module_entry* module_at(DWORD64 address)
+{
+    for (std::size_t i = 0; i < module_count; ++i)
+        if (address >= modules[i].base && address < modules[i].end)
+            return &modules[i];
+    return nullptr;
+}
+
+// The unwind entry of `pc` from its module's exception directory, read from the image itself.
+inline RUNTIME_FUNCTION* function_entry(DWORD64 pc, DWORD64& image)
+{
+    const module_entry* m = module_at(pc);
+    if (!m)
+        return nullptr;
+    image = m->base;
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(image + dos->e_lfanew);
+    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXCEPTION];
+    auto* first = reinterpret_cast<RUNTIME_FUNCTION*>(image + dir.VirtualAddress);
+    std::size_t lo = 0, hi = dir.Size / sizeof(RUNTIME_FUNCTION);
+    const DWORD rva = static_cast<DWORD>(pc - image);
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        if (rva < first[mid].BeginAddress)
+            hi = mid;
+        else if (rva >= first[mid].EndAddress)
+            lo = mid + 1;
+        else
+            return &first[mid];
+    }
+    return nullptr;
+}
+
 inline void print_frame(DWORD64 address)
 {
-    HMODULE module = nullptr;
-    char name[MAX_PATH] = "?";
-    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                           reinterpret_cast<LPCSTR>(address), &module))
-        GetModuleFileNameA(module, name, MAX_PATH);
-    const char* base = name;
-    for (const char* c = name; *c; ++c)
-        if (*c == '\\' || *c == '/')
-            base = c + 1;
-    std::printf("  %s+0x%llx\n", base,
-                static_cast<unsigned long long>(address - reinterpret_cast<DWORD64>(module)));
+    const module_entry* m = module_at(address);
+    std::printf("  %s+0x%llx\n", m ? m->name : "?",
+                static_cast<unsigned long long>(m ? address - m->base : address));
 }
 
 inline void print_stack(CONTEXT context)
@@ -66,7 +101,7 @@ inline void print_stack(CONTEXT context)
     for (int frame = 0; frame < 32 && context.Rip; ++frame) {
         print_frame(context.Rip);
         DWORD64 image = 0;
-        RUNTIME_FUNCTION* function = RtlLookupFunctionEntry(context.Rip, &image, nullptr);
+        RUNTIME_FUNCTION* function = crash_detail::function_entry(context.Rip, image);
         if (!function) {  // a leaf function: the return address is on top of the stack
             context.Rip = *reinterpret_cast<DWORD64*>(context.Rsp);
             context.Rsp += 8;
@@ -106,8 +141,8 @@ inline void print_all_stacks()
         if (entry.th32OwnerProcessID != GetCurrentProcessId() ||
             entry.th32ThreadID == GetCurrentThreadId())
             continue;
-        HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE,
-                                   entry.th32ThreadID);
+        HANDLE thread =
+            OpenThread(THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT, FALSE, entry.th32ThreadID);
         if (!thread)
             continue;
         CONTEXT context{};
@@ -124,6 +159,25 @@ inline void print_all_stacks()
     }
     CloseHandle(snapshot);
     std::fflush(stdout);
+}
+
+// Notes the modules loaded now, for the reports. Call it from a sound thread now and then.
+inline void note_modules()
+{
+    HMODULE handles[256];
+    DWORD needed = 0;
+    if (!K32EnumProcessModules(GetCurrentProcess(), handles, sizeof handles, &needed))
+        return;
+    const std::size_t n = std::min<std::size_t>(needed / sizeof(HMODULE), 256);
+    for (std::size_t i = 0; i < n; ++i) {
+        MODULEINFO info{};
+        auto& m = crash_detail::modules[i];
+        K32GetModuleInformation(GetCurrentProcess(), handles[i], &info, sizeof info);
+        m.base = reinterpret_cast<DWORD64>(info.lpBaseOfDll);
+        m.end = m.base + info.SizeOfImage;
+        K32GetModuleBaseNameA(GetCurrentProcess(), handles[i], m.name, sizeof m.name);
+    }
+    crash_detail::module_count = n;
 }
 
 inline void report_crashes()

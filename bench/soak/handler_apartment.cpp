@@ -16,18 +16,11 @@ constexpr int kSessionsPerApartment = 6;
 }  // namespace
 
 handler_apartment::handler_apartment(control& ctl, outcomes& out, std::wstring resource,
-                                     long user_handle, unsigned seed,
-                                     std::atomic<unsigned>& opened)
-    : ctl_(ctl),
-      out_(out),
-      resource_(std::move(resource)),
-      user_handle_(user_handle),
-      seed_(seed),
-      opened_(opened),
-      self_(ctl.join("handler apartment " + std::to_string(user_handle))),
+                                     long user_handle, unsigned seed, std::atomic<unsigned>& opened)
+    : ctl_(ctl), out_(out), resource_(std::move(resource)), user_handle_(user_handle), seed_(seed),
+      opened_(opened), self_(ctl.join("handler apartment " + std::to_string(user_handle))),
       thread_([this] { serve(); })
-{
-}
+{}
 
 handler_apartment::~handler_apartment()
 {
@@ -76,7 +69,8 @@ void handler_apartment::serve()
     };
 
     // Between steps no handler is installed, so the counts at rest do not depend on the moment.
-    while (ctl_.next_step(self_, [] {}, [] { pump(20); })) {
+    while (ctl_.next_step(
+        self_, [] {}, [] { pump(20); })) {
         if (!events) {  // not opened yet, or an injected failure refused the last opening
             self_.beat("opening its session");
             reopen();

@@ -38,12 +38,18 @@ kind kind_of(HRESULT hr)
     if (hr == S_OK || (static_cast<std::uint32_t>(hr) & 0xFFFF0000u) == 0x00040000u)
         return kind::ok;
     switch (static_cast<std::uint32_t>(hr)) {
-    case 0x80040015: return kind::timeout;
-    case 0x8004000F: return kind::locked;
-    case 0x8004009C: return kind::not_locked;
-    case 0x8004000E: return kind::closed;
-    case 0x80040028: return kind::handler_state;
-    case 0x8004001C: return kind::job_gone;
+    case 0x80040015:
+        return kind::timeout;
+    case 0x8004000F:
+        return kind::locked;
+    case 0x8004009C:
+        return kind::not_locked;
+    case 0x8004000E:
+        return kind::closed;
+    case 0x80040028:
+        return kind::handler_state;
+    case 0x8004001C:
+        return kind::job_gone;
     }
     return injected_hresult(hr) ? kind::injected : kind::wrong;
 }
@@ -56,10 +62,14 @@ bool context_fits(kind k, HRESULT hr, DWORD context)
     if (context == visa_status || (hr == facility_itf(0) && context == 0))
         return true;
     switch (k) {
-    case kind::timeout: return context == kWaitTimedOut;
-    case kind::closed: return context == kNoOpenSession || context == kClosedDuringWait;
-    case kind::handler_state: return context == kHandlerInstalled || context == kNoHandler;
-    default: return false;
+    case kind::timeout:
+        return context == kWaitTimedOut;
+    case kind::closed:
+        return context == kNoOpenSession || context == kClosedDuringWait;
+    case kind::handler_state:
+        return context == kHandlerInstalled || context == kNoHandler;
+    default:
+        return false;
     }
 }
 
@@ -105,9 +115,9 @@ std::string error_object_text()
 
 const char* name_of(kind k)
 {
-    static constexpr const char* names[] = {"ok",      "timeout",       "locked",
-                                            "not locked", "closed",     "handler state",
-                                            "job gone", "injected",     "WRONG"};
+    static constexpr const char* names[] = {"ok",         "timeout",  "locked",
+                                            "not locked", "closed",   "handler state",
+                                            "job gone",   "injected", "WRONG"};
     return names[static_cast<unsigned>(k)];
 }
 

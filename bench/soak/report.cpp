@@ -29,8 +29,7 @@ std::string failures_by_kind(const outcomes::snapshot& s)
 
 process_counts process_counts::now()
 {
-    return {mrv::test::process_handles(), mrv::test::private_bytes(),
-            mrv::test::process_threads()};
+    return {mrv::test::process_handles(), mrv::test::private_bytes(), mrv::test::process_threads()};
 }
 
 void print_counts(const char* label, const process_counts& c)
@@ -55,8 +54,8 @@ void print_totals(double seconds, const outcomes::snapshot& s)
 {
     std::printf("calls %llu (%.0f/s), events %llu (%.0f/s) in %.0f s\n",
                 static_cast<unsigned long long>(s.calls), static_cast<double>(s.calls) / seconds,
-                static_cast<unsigned long long>(s.events),
-                static_cast<double>(s.events) / seconds, seconds);
+                static_cast<unsigned long long>(s.events), static_cast<double>(s.events) / seconds,
+                seconds);
     std::printf("failures by kind: %s\n", failures_by_kind(s).c_str());
     for (const auto& [hr, count] : s.failures)
         std::printf("  %s: %llu\n", hex(static_cast<std::uint32_t>(hr)).c_str(),

@@ -63,16 +63,15 @@ inline com_ptr<IVisaSession> open_session(outcomes& out, const std::wstring& res
 // enumeration (the serial ones among them); CustomEventType gives every type unchanged.
 inline bool raised_type(outcomes& out, IEvent* event, long& type)
 {
-    return out.check(event->get_CustomEventType(&type), 0, "IEvent::get_CustomEventType",
-                     false) == kind::ok;
+    return out.check(event->get_CustomEventType(&type), 0, "IEvent::get_CustomEventType", false) ==
+           kind::ok;
 }
 
 class shared_pool {
 public:
     shared_pool(outcomes& out, std::wstring resource, std::size_t size)
         : out_(out), resource_(std::move(resource)), slots_(size)
-    {
-    }
+    {}
     std::size_t size() const { return slots_.size(); }
 
     com_ptr<IVisaSession> get(std::size_t i)

@@ -100,8 +100,8 @@ public:
     {
         wchar_t dir[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, dir);
-        path_ = std::wstring(dir) + L"mrv-soak-" + std::to_wstring(GetCurrentProcessId()) +
-                L".json";
+        path_ =
+            std::wstring(dir) + L"mrv-soak-" + std::to_wstring(GetCurrentProcessId()) + L".json";
         std::string device;
         for (wchar_t c : visa.devices_folder() + L"dmm.json") {
             if (c == L'\\')
@@ -110,8 +110,7 @@ public:
                 device.push_back(static_cast<char>(c));
         }
         std::ofstream file(path());
-        file << "{\"ports\": [{\"number\": 1, \"device\": \"" << device
-             << "\"}, {\"number\": 3}";
+        file << "{\"ports\": [{\"number\": 1, \"device\": \"" << device << "\"}, {\"number\": 3}";
         for (int i = 0; i < workers; ++i)
             file << ", {\"number\": " << kPrivatePortBase + i << ", \"device\": \"" << device
                  << "\"}";
@@ -149,8 +148,7 @@ public:
                   TerminateProcess(GetCurrentProcess(), 3);
               }
           })
-    {
-    }
+    {}
     ~watchdog()
     {
         SetEvent(done_.get());
@@ -189,6 +187,12 @@ int main(int argc, char** argv)
         o.seed = GetTickCount();
     report_crashes();
     com_apartment apartment(COINIT_MULTITHREADED);
+    // Wine's cache of type libraries drops a library when its last reference goes, racing with
+    // the threads that load it again to make typelib-marshaled proxies (seen: crashes in
+    // ITypeLib2_Release under GetInterfaceFromGlobal on dispatch threads, and a heap corrupted
+    // by them). A reference held for the whole run keeps the VISA COM library in the cache.
+    com_ptr<ITypeLib> visa_com_types;
+    LoadRegTypeLib(LIBID_VisaComLib, 5, 1, 0, visa_com_types.put());
     outcomes out;
     // The keeper keeps the server and the library loaded while everything else comes and goes.
     com_ptr<IVisaSession> keeper = open_session(out, L"ASRL3::INSTR");
@@ -204,6 +208,7 @@ int main(int argc, char** argv)
                      visa.last_message().c_str());
         return 2;
     }
+    note_modules();
     std::printf("soak: %.0f s, %d workers with handler apartments, %d shared sessions, faults %s, "
                 "seed %u\n",
                 o.seconds, o.threads, o.shared, o.faults ? "in the middle of the run" : "off",
@@ -237,6 +242,7 @@ int main(int argc, char** argv)
                 o.seed + 7919u * static_cast<unsigned>(i + 1)));
 
         Sleep(static_cast<DWORD>(o.warmup * 1000));
+        note_modules();
         parked = counts_at_rest(ctl, shared, visa, o.stall, first);
         const unsigned opened_at_start = apartment_sessions.load();
         print_counts("start (after the warm-up)", first);
@@ -258,6 +264,7 @@ int main(int argc, char** argv)
                 std::printf("[%6.0f s] fault injection off\n", seconds_since(start));
             }
             if (seconds_since(reported) >= o.interval) {
+                note_modules();  // for a report of a stall or crash
                 auto now = out.take();
                 print_interval(seconds_since(start), seconds_since(reported), before, now,
                                process_counts::now());
@@ -285,7 +292,8 @@ int main(int argc, char** argv)
         std::printf("allowed growth: handles +%zu, memory +%zu MiB, threads +%zu (%u apartment "
                     "sessions opened)\n",
                     handles, kMemoryTolerance >> 20, threads, endpoints);
-        if (last.handles > first.handles + handles || last.memory > first.memory + kMemoryTolerance ||
+        if (last.handles > first.handles + handles ||
+            last.memory > first.memory + kMemoryTolerance ||
             last.threads > first.threads + threads) {
             std::printf("GROWTH beyond the tolerance\n");
             status = status ? status : 4;

@@ -70,17 +70,11 @@ long as_long(const VARIANT& value)
 
 worker::worker(control& ctl, outcomes& out, shared_pool& shared, int index, std::wstring resource,
                unsigned seed)
-    : ctl_(ctl),
-      out_(out),
-      shared_(shared),
-      resource_(std::move(resource)),
-      self_(ctl.join("worker " + std::to_string(index))),
-      random_(seed),
-      user_handle_(100 + index),
+    : ctl_(ctl), out_(out), shared_(shared), resource_(std::move(resource)),
+      self_(ctl.join("worker " + std::to_string(index))), random_(seed), user_handle_(100 + index),
       handler_(counting_handler::make(out, EVENT_SERVICE_REQ, user_handle_, true)),
       thread_([this] { run(); })
-{
-}
+{}
 
 worker::~worker()
 {
@@ -90,7 +84,8 @@ worker::~worker()
 void worker::run()
 {
     com_apartment apartment(COINIT_MULTITHREADED);
-    while (ctl_.next_step(self_, [this] { let_go(); }, [] { Sleep(20); }))
+    while (ctl_.next_step(
+        self_, [this] { let_go(); }, [] { Sleep(20); }))
         step();
     let_go();
     self_.set_parked(true);
@@ -294,8 +289,8 @@ void worker::queued_events()
         spoilt(k);
         return;
     }
-    if (random_() % 2 && spoilt(check(events->DiscardEvents(type, EVENT_QUEUE, 0), 0,
-                                      "DiscardEvents")))
+    if (random_() % 2 &&
+        spoilt(check(events->DiscardEvents(type, EVENT_QUEUE, 0), 0, "DiscardEvents")))
         return;
     if (random_() % 4 == 0)
         spoilt(check(events->DisableEvent(type, EVENT_QUEUE, 0), 0, "DisableEvent"));
@@ -336,8 +331,8 @@ long worker::take_completion(long timeout_ms, kinds may, std::string* read_text)
         if (read_text &&
             out_.check(completion->get_IOStatus(&status), 0, "get_IOStatus", false) == kind::ok &&
             SUCCEEDED(status) &&
-            out_.check(completion->get_ReadBufferAsString(text.put()), 0,
-                       "get_ReadBufferAsString", false) == kind::ok)
+            out_.check(completion->get_ReadBufferAsString(text.put()), 0, "get_ReadBufferAsString",
+                       false) == kind::ok)
             *read_text = narrow(text.get());
     }
     out_.check(event->Close(), 0, "IEvent::Close", false);
@@ -365,8 +360,8 @@ void worker::async_query()
     const bool owed = strict();
     for (int i = 0; i < 8; ++i) {
         std::string text;
-        const long job = take_completion(owed ? kStrictWaitMs : 300,
-                                         owed ? 0 : only(kind::timeout), &text);
+        const long job =
+            take_completion(owed ? kStrictWaitMs : 300, owed ? 0 : only(kind::timeout), &text);
         if (job == read_job) {
             if (answer(text) != kIdentity)
                 out_.wrong("an asynchronous read of *IDN? gave \"" + text + "\"");
@@ -415,12 +410,12 @@ void worker::free_threaded_handler()
                      "UninstallHandler"));
         return;
     }
-    if (spoilt(check(events->InstallHandler(EVENT_SERVICE_REQ, handler_.get(), user_handle_, 0),
-                     0, "InstallHandler")))
+    if (spoilt(check(events->InstallHandler(EVENT_SERVICE_REQ, handler_.get(), user_handle_, 0), 0,
+                     "InstallHandler")))
         return;
     handler_installed_ = true;
-    spoilt(check(events->EnableEvent(EVENT_SERVICE_REQ, EVENT_HNDLR, 0), 0,
-                 "EnableEvent(handler)"));
+    spoilt(
+        check(events->EnableEvent(EVENT_SERVICE_REQ, EVENT_HNDLR, 0), 0, "EnableEvent(handler)"));
 }
 
 void worker::reopen_own()
@@ -439,8 +434,7 @@ void worker::shared_io()
     constexpr kinds may = kind::closed | kind::locked | kind::timeout;
     const auto command = make_bstr(L"*IDN?\n");
     long written = 0;
-    if (check(message->WriteString(command.get(), &written), may, "shared WriteString") !=
-        kind::ok)
+    if (check(message->WriteString(command.get(), &written), may, "shared WriteString") != kind::ok)
         return;
     mrv::bstr text;
     if (check(message->ReadString(256, text.put()), may, "shared ReadString") != kind::ok)
@@ -459,8 +453,7 @@ void worker::shared_lock()
     const bool exclusive = random_() % 2;
     const auto key = make_bstr(exclusive ? L"" : L"soak");
     mrv::bstr granted;
-    if (check(s->LockRsrc(exclusive ? EXCLUSIVE_LOCK : SHARED_LOCK, 300, key.get(),
-                          granted.put()),
+    if (check(s->LockRsrc(exclusive ? EXCLUSIVE_LOCK : SHARED_LOCK, 300, key.get(), granted.put()),
               kind::closed | kind::locked | kind::timeout, "LockRsrc") != kind::ok)
         return;
     const auto command = make_bstr(L"*CLS\n");
@@ -469,8 +462,7 @@ void worker::shared_lock()
           "WriteString under a lock");
     // Another worker on the same session may have unlocked it already.
     for (int i = 0; i < 3; ++i)
-        if (check(s->UnlockRsrc(), kind::closed | kind::not_locked, "UnlockRsrc") !=
-            kind::injected)
+        if (check(s->UnlockRsrc(), kind::closed | kind::not_locked, "UnlockRsrc") != kind::injected)
             break;
 }
 
@@ -523,8 +515,7 @@ void worker::shared_properties()
     if (!serial || !message)
         return;
     long baud = 0, available = 0, last = 0;
-    if (check(serial->get_BaudRate(&baud), only(kind::closed), "shared get_BaudRate") ==
-            kind::ok &&
+    if (check(serial->get_BaudRate(&baud), only(kind::closed), "shared get_BaudRate") == kind::ok &&
         baud != 9600)
         out_.wrong("the shared port's baud rate reads " + std::to_string(baud));
     check(serial->get_BytesAvailable(&available), only(kind::closed), "get_BytesAvailable");

@@ -1,9 +1,10 @@
 #pragma once
 // One soak worker: a thread of the multithreaded apartment with a private session on a port of
 // its own, which it checks strictly (the instrument's answers, settings read back, every event
-// it is owed) and on which it installs a free-threaded handler now and then, and the pool of shared sessions on one port, where other workers' locks, closes
-// and reads make timeouts, lock refusals and closed sessions outcomes to expect. Each step is one
-// of a weighted mix of operations on the interfaces of the session.
+// it is owed) and on which it installs a free-threaded handler now and then, and the pool of shared
+// sessions on one port, where other workers' locks, closes and reads make timeouts, lock refusals
+// and closed sessions outcomes to expect. Each step is one of a weighted mix of operations on the
+// interfaces of the session.
 #include <windows.h>
 
 #include <random>
