@@ -98,21 +98,33 @@ TEST_F(TraceSession, FailedInitWritesAnErrorRecordWithTheErrorObject)
     EXPECT_TRUE(contains(records[1], L"HRESULT=\"" + std::to_wstring(hr) + L"\""));
 }
 
-TEST_F(TraceSession, WriteStringEnclosesTheRecordsOfItsNestedWrite)
+// The records of one WriteString call on `iface`: its enter and exit around those of its Write.
+template <class Call>
+std::vector<std::wstring> write_string_records(const std::wstring& iface, Call&& call)
+{
+    trace_collector monitor;
+    call();
+    auto records = monitor.records();
+    EXPECT_EQ((std::vector<std::wstring>{L"Method_Enter " + iface + L"::WriteString",
+                                         L"Method_Enter " + iface + L"::Write",
+                                         L"Method_Exit " + iface + L"::Write",
+                                         L"Method_Exit " + iface + L"::WriteString"}),
+              heads(records));
+    records.resize(4);
+    return records;
+}
+
+TEST_F(TraceSession, BothWriteStringsEncloseTheRecordsOfTheirNestedWrite)
 {
     auto s = open_session(L"ASRL1::INSTR");
     com_ptr<IMessage> io;
+    com_ptr<IAsyncMessage> async;
     ASSERT_HR(S_OK, s->QueryInterface(IID_IMessage, io.put_void()));
-    trace_collector monitor;
-    bstr_arg command(L"*IDN?\n");
-    long written = 0;
-    ASSERT_HR(S_OK, io->WriteString(command, &written));
+    ASSERT_HR(S_OK, s->QueryInterface(IID_IAsyncMessage, async.put_void()));
 
-    const auto records = monitor.records();
-    ASSERT_EQ((std::vector<std::wstring>{
-                  L"Method_Enter IMessage::WriteString", L"Method_Enter IMessage::Write",
-                  L"Method_Exit IMessage::Write", L"Method_Exit IMessage::WriteString"}),
-              heads(records));
+    long written = 0;
+    auto records = write_string_records(
+        L"IMessage", [&] { EXPECT_HR(S_OK, io->WriteString(bstr_arg(L"*IDN?\n"), &written)); });
     EXPECT_TRUE(contains(records[1], L"ParamType=\"ARRAY->uint8\"><Element"
                                      L" BinHexValue=\"2a49444e3f0a"))
         << records[1];
@@ -120,24 +132,12 @@ TEST_F(TraceSession, WriteStringEnclosesTheRecordsOfItsNestedWrite)
                                      L" RetVal=\"False\" ParamType=\"int32\"><Element"
                                      L" Value=\"6\"/>"))
         << records[3];
-}
 
-TEST_F(TraceSession, AsynchronousWriteStringEnclosesItsNestedWriteOfExactlyItsBytes)
-{
-    auto s = open_session(L"ASRL1::INSTR");
-    com_ptr<IAsyncMessage> io;
-    ASSERT_HR(S_OK, s->QueryInterface(IID_IAsyncMessage, io.put_void()));
-    trace_collector monitor;
-    bstr_arg command(L"ABCD");
+    // The asynchronous one gives its Write the four bytes and a count of 4, not the array's five
+    // elements, and both report the job.
     long job = 0;
-    ASSERT_HR(S_OK, io->WriteString(command, &job));
-
-    const auto records = monitor.records();
-    ASSERT_EQ((std::vector<std::wstring>{
-                  L"Method_Enter IAsyncMessage::WriteString", L"Method_Enter IAsyncMessage::Write",
-                  L"Method_Exit IAsyncMessage::Write", L"Method_Exit IAsyncMessage::WriteString"}),
-              heads(records));
-    // The nested Write is given the four bytes and a count of 4, not the array's five elements.
+    records = write_string_records(
+        L"IAsyncMessage", [&] { EXPECT_HR(S_OK, async->WriteString(bstr_arg(L"ABCD"), &job)); });
     EXPECT_TRUE(contains(records[1], L"BinHexValue=\"41424344")) << records[1];
     EXPECT_TRUE(contains(records[1], L"Name=\"count\" InParam=\"True\" OutParam=\"False\""
                                      L" RetVal=\"False\" ParamType=\"int32\"><Element"
