@@ -44,15 +44,22 @@ bool serial_instr_event(ViEventType type)
     }
 }
 
-// The handler thread: one per process, started when there is work, ended when there is none
-// or delivery is held. `delivering` counts handler chains in progress on any thread and
-// `direct` the events that raising threads are about to deliver themselves, so that a wait
-// for idleness sees every event on its way.
+// How long the handler thread waits for more work before it ends. Starting a thread costs far
+// more than an event's delivery, so a burst of events (one completion per transfer) is served
+// by one thread, while an idle library still ends its thread and can be unloaded soon after.
+constexpr std::chrono::milliseconds handler_linger{250};
+
+// The handler thread: one per process, started when there is work, ended when there has been
+// none for a while or delivery is held. `delivering` counts handler chains in progress on any
+// thread and `direct` the events that raising threads are about to deliver themselves, so that
+// a wait for idleness sees every event on its way.
 struct dispatcher {
     std::mutex m;
     std::condition_variable idle;
+    std::condition_variable more_work;  // the lingering handler thread waits on it
     std::deque<std::pair<std::weak_ptr<instr_session>, event_data>> work;
     bool running = false;
+    bool lingering = false;
     bool held = false;
     bool synchronous = false;
     size_t delivering = 0;
@@ -124,7 +131,13 @@ void run_handler_thread()
     for (;;) {
         std::pair<std::weak_ptr<instr_session>, event_data> item;
         {
-            std::lock_guard lock(d.m);
+            std::unique_lock lock(d.m);
+            if (d.work.empty() && !d.held) {
+                d.lingering = true;
+                d.more_work.wait_for(lock, handler_linger,
+                                     [&d] { return !d.work.empty() || d.held; });
+                d.lingering = false;
+            }
             if (d.work.empty() || d.held) {
                 d.running = false;
                 return;
@@ -145,6 +158,8 @@ void run_handler_thread()
 // Caller holds d.m.
 void start_thread_locked(dispatcher& d)
 {
+    if (d.lingering && (d.held || !d.work.empty()))
+        d.more_work.notify_one();
     if (d.running || d.held || d.work.empty())
         return;
     d.running = start_library_thread(run_handler_thread);
@@ -242,9 +257,7 @@ void hold_events(bool hold)
     {
         std::lock_guard lock(d.m);
         d.held = hold;
-        if (hold)
-            return;
-        if (!d.synchronous) {
+        if (hold || !d.synchronous) {
             start_thread_locked(d);
             return;
         }

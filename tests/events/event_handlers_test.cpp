@@ -1,5 +1,6 @@
 // Handlers: called on the dispatch thread, or on their own apartment's thread; one per type;
 // suspended events flushed oldest first; waiters served before the queue.
+#include "com/unique_any.h"
 #include "event_fixture.h"
 
 namespace mrv::test {
@@ -108,6 +109,34 @@ TEST_F(event_handlers, AWaiterGetsTheEventBeforeTheQueueAndTheHandlerStillDoes)
     settle();
     EXPECT_EQ(1u, handler->count());
     EXPECT_HR(0x00040004, events->DiscardEvents(EVENT_SERVICE_REQ, EVENT_QUEUE, 0));
+}
+
+TEST_F(event_handlers, AnEventForTheQueueAloneDoesNotOvertakeOneStillWithItsHandler)
+{
+    // The first event goes to its handler and then to the queue; the second, for the queue
+    // alone, arrives while the handler holds the first.
+    auto handler = test_handler::make(true);
+    unique_handle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::atomic<bool> inside{false};
+    handler->on_event = [&](IEventManager*, IEvent*) {
+        inside = true;
+        WaitForSingleObject(release.get(), 5000);
+    };
+    ASSERT_HR(S_OK, events->InstallHandler(EVENT_SERVICE_REQ, handler.get(), 0, 0));
+    enable(sre, EVENT_QUEUE | EVENT_HNDLR);
+    enable(trigger, EVENT_QUEUE);
+    fire(sre);
+    ASSERT_TRUE(eventually([&] { return inside.load(); }));
+    fire(trigger);
+    auto idle = visa.get<simvisa_wait_idle_fn>("simvisa_wait_idle");
+    ASSERT_EQ(VI_SUCCESS, idle(5000));  // the second event has passed the server's callback
+    SetEvent(release.get());
+    settle();
+    com_ptr<IEvent> first = next(any_event, 0, 0x00040080);
+    ASSERT_TRUE(first);
+    EventType type{};
+    EXPECT_HR(S_OK, first->get_Type(&type));
+    EXPECT_EQ(sre, static_cast<long>(type));
 }
 
 }  // namespace

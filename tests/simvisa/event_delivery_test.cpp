@@ -93,6 +93,26 @@ TEST_F(delivery, held_events_wait_for_release_and_keep_their_order)
     }
 }
 
+TEST_F(delivery, one_handler_thread_serves_a_burst_and_ends_once_idle)
+{
+    ViSession vi = open_dmm();
+    listen(vi, VI_EVENT_SERVICE_REQ);
+    ASSERT_STATUS(VI_SUCCESS, raise(vi, VI_EVENT_SERVICE_REQ, 1));
+    ASSERT_STATUS(VI_SUCCESS, simvisa_wait_idle(5000));
+    ASSERT_EQ(1u, snapshot().size());
+    HANDLE thread = OpenThread(SYNCHRONIZE, FALSE, snapshot()[0].thread);
+    ASSERT_NE(nullptr, thread) << "the handler thread ended with its first event";
+    Sleep(30);
+    ASSERT_STATUS(VI_SUCCESS, raise(vi, VI_EVENT_SERVICE_REQ, 2));
+    ASSERT_STATUS(VI_SUCCESS, simvisa_wait_idle(5000));
+    const auto seen = snapshot();
+    ASSERT_EQ(2u, seen.size());
+    EXPECT_EQ(seen[0].thread, seen[1].thread);
+    // With nothing more to do the thread ends, so that the library can be unloaded.
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 5000));
+    CloseHandle(thread);
+}
+
 TEST_F(delivery, idle_means_no_handler_running)
 {
     ViSession vi = open_dmm();

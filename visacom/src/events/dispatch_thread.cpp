@@ -39,12 +39,42 @@ unique_handle new_event()
     return event;
 }
 
+// Ends a wait that is in the list: its flag, its signal when it sleeps, and the wait-complete
+// message (wParam 1: the session is closing). Under the event-state lock.
+void wake(const waiter_record& w, WPARAM closing)
+{
+    w.woken->store(true, std::memory_order_release);
+    ::PostThreadMessageW(w.thread_id, wait_complete_message(), closing, 0);
+    if (w.handover)
+        ::SetEvent(w.handover);
+}
+
+// Hands `event` to the first waiting WaitOnEvent that wants it, if any, through the
+// completed-wait table. Under the event-state lock.
+bool hand_over_to_waiter(event_state& state, const _event_t& event)
+{
+    for (auto w = state.waiters.begin(); w != state.waiters.end(); ++w) {
+        if (!type_matches(w->type, event.type))
+            continue;
+        state.completed_waits.try_emplace(w->thread_id, event);
+        wake(*w, 0);
+        state.waiters.erase(w);
+        return true;
+    }
+    return false;
+}
+
 // One dispatch step: every pending event goes, oldest first, to the first waiter that wants it,
 // then by its flags to the suspended queue, the handlers and (when no waiter took it) the
-// queue.
+// queue. While the step runs, arriving events leave their queue places to it.
 void dispatch_pending(event_state& state, IGlobalInterfaceTable* git)
 {
     state_lock guard(state.lock);
+    state.dispatching = true;
+    struct step_ends {
+        event_state& state;
+        ~step_ends() { state.dispatching = false; }
+    } ends{state};
     while (!state.pending.empty()) {
         pending_record record = std::move(state.pending.front());
         state.pending.pop_front();
@@ -159,18 +189,26 @@ UINT wait_complete_message() noexcept
     return wait_complete.load();
 }
 
-bool hand_over_to_waiter(event_state& state, const _event_t& event)
+std::optional<pending_record> dispatch_arrival(event_state& state, std::uint32_t flags,
+                                               std::unique_ptr<_event_t> event)
 {
-    for (auto w = state.waiters.begin(); w != state.waiters.end(); ++w) {
-        if (!type_matches(w->type, event.type))
-            continue;
-        state.completed_waits.try_emplace(w->thread_id, event);
-        ::PostThreadMessageW(w->thread_id, wait_complete_message(), 0, 0);
-        ::SetEvent(w->handover);
-        state.waiters.erase(w);
-        return true;
+    pending_record record{flags, std::move(event), false};
+    if (!state.pending.empty())
+        return record;
+    // Every earlier event has been offered to the waiters and the suspended queue already; one
+    // still being dispatched may yet go into the queue, after its handlers.
+    record.handed_over = hand_over_to_waiter(state, *record.event);
+    if (flags & suspended_bit)
+        state.suspended_queue.push(*record.event);
+    record.flags &= ~suspended_bit;
+    if ((record.flags & queue_bit) && !record.handed_over && !state.dispatching &&
+        !(record.flags & handler_bit)) {
+        state.queue.push(*record.event);
+        return std::nullopt;
     }
-    return false;
+    if (!(record.flags & handler_bit) && (record.handed_over || !(record.flags & queue_bit)))
+        return std::nullopt;
+    return record;
 }
 
 void start(const std::shared_ptr<event_state>& state, visa_driver& driver, IEventManager* manager)
@@ -324,10 +362,8 @@ void exit_cleanup(event_state& state) noexcept
         waiters = std::move(state.waiters);
         state.waiters.clear();
         // Each pending wait ends with the closed-session error.
-        for (const auto& w : waiters) {
-            ::PostThreadMessageW(w.thread_id, wait_complete_message(), 1, 0);
-            ::SetEvent(w.handover);
-        }
+        for (const auto& w : waiters)
+            wake(w, 1);
     }
 }
 

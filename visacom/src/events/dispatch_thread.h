@@ -4,7 +4,9 @@
 // Started by the session's first EnableEvent or InstallHandler, stopped by its close.
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "events/event_state.h"
 
@@ -18,10 +20,14 @@ namespace mrv::events {
 // session is closing (wParam 1).
 UINT wait_complete_message() noexcept;
 
-// Hands `event` to the first waiting WaitOnEvent that wants it, if any: into the completed-wait
-// table, with the wait's signal set and the wait-complete message posted. Under the event-state
-// lock.
-bool hand_over_to_waiter(event_state& state, const _event_t& event);
+// The dispatch step for an event that has just arrived, taken as far as the library's thread
+// can take it without reordering events: when none is pending, the hand-over to a waiting
+// WaitOnEvent and the suspended queue, and the queue too when no earlier event is still being
+// dispatched. What is left for the dispatch thread (the handlers, or the whole step when events
+// are pending) comes back as a pending record; nothing when the event is placed. Under the
+// event-state lock.
+std::optional<pending_record> dispatch_arrival(event_state& state, std::uint32_t flags,
+                                               std::unique_ptr<_event_t> event);
 
 // Starts the thread unless it runs. `driver` and `manager` are the session's; they must stay
 // valid until stop() returns. A thread that cannot be made raises win32_error.

@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <objidl.h>
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -42,13 +43,15 @@ struct handler_record {
     long user_handle = 0;
 };
 
-// A WaitOnEvent call waiting for its event. The handover signal belongs to the wait; the
-// dispatch thread sets it (and posts the wait-complete message) when it hands the wait an event
-// or when the session closes.
+// A WaitOnEvent call waiting for its event. The flag and the signal belong to the wait: whoever
+// hands the wait an event, or takes it out of the list as the session closes, sets the flag
+// (which the wait watches without the lock while it spins), sets the signal once the wait has
+// made one to sleep on, and posts the wait-complete message.
 struct waiter_record {
     std::uint32_t type = 0;
     DWORD thread_id = 0;
-    HANDLE handover = nullptr;
+    std::atomic<bool>* woken = nullptr;
+    HANDLE handover = nullptr;  // none while the wait spins
 };
 
 struct event_state {
@@ -73,7 +76,8 @@ struct event_state {
     std::vector<waiter_record> waiters;                    // arrival order
     std::map<DWORD, _event_t> completed_waits;             // thread ID -> handed-over event
     std::deque<pending_record> pending;                    // oldest first
-    std::uint32_t active_waits = 0;                        // waits between registration and return
+    bool dispatching = false;        // the dispatch step is moving pending events on
+    std::uint32_t active_waits = 0;  // waits between registration and return
 
     // The dispatch thread, and what it reaches of the session while it runs: the driver (for the
     // library side of its exit cleanup) and the session's IEventManager (handed to handlers).

@@ -1,5 +1,7 @@
 #include "events/event_wait.h"
 
+#include <algorithm>
+#include <atomic>
 #include <optional>
 #include <utility>
 
@@ -39,15 +41,19 @@ std::int64_t now() noexcept
     return (static_cast<std::int64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
 }
 
+// How long a wait watches for its hand-over before it goes to sleep. A completion that the
+// library reports a moment after its call returned is taken without the two thread switches of
+// a sleep and a wake-up; a longer wait costs this much processor time once.
+constexpr std::int64_t spin_time = 500 * 10;  // 100-nanosecond units
+
 // One registered wait: its record in the waiter list from construction, counted as active until
 // destruction, whichever way the wait ends. When no wait is active any more, events handed to
 // waits that are gone are dropped.
 class registered_wait {
 public:
-    registered_wait(event_state& state, std::uint32_t type, DWORD thread_id, HANDLE handover)
-        : state_(state), handover_(handover)
+    registered_wait(event_state& state, std::uint32_t type, DWORD thread_id) : state_(state)
     {
-        state_.waiters.push_back({type, thread_id, handover});
+        state_.waiters.push_back({type, thread_id, &woken_, nullptr});
         ++state_.active_waits;
     }
     registered_wait(const registered_wait&) = delete;
@@ -56,24 +62,42 @@ public:
     {
         state_lock guard(state_.lock);
         std::erase_if(state_.waiters,
-                      [this](const waiter_record& w) { return w.handover == handover_; });
+                      [this](const waiter_record& w) { return w.woken == &woken_; });
         if (--state_.active_waits == 0)
             state_.completed_waits.clear();
     }
+
+    // Whether the wait has been handed an event or ended by the closing session; read without
+    // the lock.
+    bool woken() const noexcept { return woken_.load(std::memory_order_acquire); }
 
     // Whether the record still waits in the list (the dispatch step and the exit cleanup take
     // it out). Under the event-state lock.
     bool still_listed() const
     {
-        for (const auto& w : state_.waiters)
-            if (w.handover == handover_)
-                return true;
-        return false;
+        return std::any_of(state_.waiters.begin(), state_.waiters.end(),
+                           [this](const waiter_record& w) { return w.woken == &woken_; });
+    }
+
+    // The signal to sleep on, made on the first sleep and given to the record, so that a
+    // hand-over from then on sets it. Under the event-state lock.
+    HANDLE signal()
+    {
+        if (!handover_) {
+            handover_.reset(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+            if (!handover_)
+                throw_last_error();
+            for (auto& w : state_.waiters)
+                if (w.woken == &woken_)
+                    w.handover = handover_.get();
+        }
+        return handover_.get();
     }
 
 private:
     event_state& state_;
-    HANDLE handover_;
+    std::atomic<bool> woken_{false};
+    unique_handle handover_;  // destroyed after the record has left the list
 };
 
 // The event handed to this thread's wait, as a new COM object; none when there is none (or it
@@ -112,7 +136,8 @@ void pump_messages()
 wait_result wait_for_event(event_state& state, long timeout_ms, std::uint32_t type)
 {
     const bool limited = timeout_ms != -1;
-    const std::int64_t deadline = now() + static_cast<std::int64_t>(timeout_ms) * 10000;
+    const std::int64_t started = now();
+    const std::int64_t deadline = started + static_cast<std::int64_t>(timeout_ms) * 10000;
     const DWORD thread_id = ::GetCurrentThreadId();
     wait_result out;
 
@@ -120,9 +145,6 @@ wait_result wait_for_event(event_state& state, long timeout_ms, std::uint32_t ty
     // wait-complete message is never posted to a thread without one.
     MSG peeked;
     ::PeekMessageA(&peeked, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-    unique_handle handover(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    if (!handover)
-        throw_last_error();
 
     std::optional<registered_wait> wait;
     {
@@ -132,24 +154,34 @@ wait_result wait_for_event(event_state& state, long timeout_ms, std::uint32_t ty
         } else {
             if (timeout_ms == 0)
                 throw_timeout();
-            wait.emplace(state, type, thread_id, handover.get());
+            wait.emplace(state, type, thread_id);
         }
     }
     while (!out.event) {
-        if (limited && now() >= deadline)
+        std::int64_t current = now();
+        if (limited && current >= deadline)
             throw_timeout();
         pump_messages();
+        HANDLE signal = nullptr;
         {
             state_lock guard(state.lock);
             out.event = collect(state, thread_id, type);
             // Out of the list with nothing to collect: the session closed and its cleanup
-            // ended the wait (it signals the hand-over event as well as posting the message,
-            // which another loop may have taken).
+            // ended the wait (it wakes the wait as well as posting the message, which another
+            // loop may have taken).
             if (!out.event && !wait->still_listed())
                 throw_session_closed();
+            if (!out.event && current - started >= spin_time)
+                signal = wait->signal();
         }
         if (out.event)
             break;
+        if (!signal) {
+            // Spinning: watch the flag, letting other threads of this processor run.
+            for (int pass = 0; pass < 64 && !wait->woken(); ++pass)
+                ::SwitchToThread();
+            continue;
+        }
         DWORD sleep = INFINITE;
         if (limited) {
             const std::int64_t left = deadline - now();
@@ -157,7 +189,6 @@ wait_result wait_for_event(event_state& state, long timeout_ms, std::uint32_t ty
                 continue;
             sleep = static_cast<DWORD>((left + 9999) / 10000);
         }
-        HANDLE signal = handover.get();
         ::MsgWaitForMultipleObjectsEx(1, &signal, sleep, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
     state_lock guard(state.lock);

@@ -1,7 +1,8 @@
 #pragma once
 // WaitOnEvent's wait: an event from the queue, or the next matching event the dispatch thread
 // hands over, within a timeout. The calling thread keeps dispatching its window messages while it
-// waits, and sleeps between them until a message, its hand-over signal or the deadline.
+// waits; it watches for its hand-over for a moment, then sleeps until a message, its hand-over
+// signal or the deadline.
 #include <windows.h>
 
 #include <cstdint>

@@ -76,13 +76,13 @@ ViStatus _VI_FUNCH event_callback(ViSession session, ViEventType type, ViEvent c
         if (!record)
             return VI_SUCCESS;
         {
+            // What needs no handler and overtakes no earlier event is placed from here, a
+            // thread switch sooner; the dispatch thread does the rest.
             synchronize<CComAutoCriticalSection> guard(state.lock);
-            // With nothing before it on its way, the event goes to a waiting WaitOnEvent from
-            // here, one thread switch sooner; the dispatch thread still does the rest.
-            const bool handed_over = state.pending.empty() && hand_over_to_waiter(state, *record);
-            if (handed_over && !(flags & (handler_bit | suspended_bit)))
+            auto rest = dispatch_arrival(state, flags, std::move(record));
+            if (!rest)
                 return VI_SUCCESS;
-            state.pending.push_back({flags, std::move(record), handed_over});
+            state.pending.push_back(std::move(*rest));
         }
         ::SetEvent(state.signals[event_state::arrival].get());
     } catch (...) {
