@@ -1,6 +1,7 @@
 // Message I/O of the serial session as a COM client sees it: the byte and text transfers with
 // their completion codes, time-outs and argument errors, and the IBaseMessage attributes and bus
 // operations as the VISA library received them.
+#include "process_counts.h"
 #include "session_client.h"
 
 #include <cstdlib>
@@ -118,6 +119,33 @@ TEST_F(MessageIo, ReadsPassCompletionCodesOn)
     ASSERT_HR(kTermChar, message->ReadString(100, &text));
     EXPECT_EQ("xyz12G", take(text));
     EXPECT_EQ(3u, visa->count("viRead(")) << "ReadString reads through one nested Read";
+}
+
+TEST_F(MessageIo, LargeReadsOfOneSizeEachGetTheirOwnBytesAndLeaveNoMemoryBehind)
+{
+    // From the second read of a size on, the array's data is a block prepared beforehand by
+    // another thread: each still holds exactly its own read, and is freed by SafeArrayDestroy.
+    open(L"ASRL3::INSTR");
+    visa_set(VI_ATTR_ASRL_END_IN, VI_ASRL_END_NONE);
+    constexpr long size = 512 * 1024;
+    std::size_t baseline = 0;
+    for (int round = 0; round < 40; ++round) {
+        std::string sent(size, '\0');
+        for (long i = 0; i < size; ++i)
+            sent[i] = static_cast<char>('a' + (i + round) % 26);
+        device_sends(sent);
+        SAFEARRAY* buf = nullptr;
+        ASSERT_HR(kMaxCount, message->Read(size, &buf));
+        VARTYPE type = VT_EMPTY;
+        EXPECT_HR(S_OK, SafeArrayGetVartype(buf, &type));
+        EXPECT_EQ(VT_UI1, type);
+        EXPECT_EQ(1u, SafeArrayGetElemsize(buf));
+        ASSERT_EQ(sent, bytes_of(buf)) << "round " << round;
+        Sleep(5);  // time for the next block to be prepared
+        if (round == 10)
+            baseline = private_bytes();
+    }
+    EXPECT_LT(private_bytes(), baseline + 4 * size);
 }
 
 TEST_F(MessageIo, TimeOutAndBadCountsLeaveTheSessionOpen)

@@ -7,6 +7,7 @@
 
 #include "com/ansi_text.h"
 #include "com/bstr_t.h"
+#include "com/byte_vector.h"
 #include "com/unique_any.h"
 #include "com/variant.h"
 #include "driver/entry_points.h"
@@ -59,7 +60,7 @@ HMODULE reference_library() noexcept
 
 safearray byte_array(std::span<const unsigned char> bytes)
 {
-    safearray array(::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size())));
+    safearray array(new_byte_vector(static_cast<ULONG>(bytes.size())));
     if (!array)
         throw E_UNEXPECTED;
     if (!bytes.empty()) {

@@ -7,6 +7,7 @@
 
 #include <cstring>
 
+#include "com/byte_vector.h"
 #include "com/unique_any.h"
 #include "errors/win32_error.h"
 #include "resources/string_ids.h"
@@ -29,7 +30,7 @@ inline long long vector_length(SAFEARRAY* array) noexcept
 // A new one-dimensional VT_UI1 array [0, count); failure: message 2004 with E_OUTOFMEMORY.
 inline safearray new_byte_array(ULONG count)
 {
-    safearray array(::SafeArrayCreateVector(VT_UI1, 0, count));
+    safearray array(new_byte_vector(count));
     if (!array)
         throw win32_hresult_error(IDS_OUT_OF_MEMORY, E_OUTOFMEMORY);
     return array;
