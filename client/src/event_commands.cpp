@@ -9,6 +9,7 @@
 #include "failure_report.h"
 #include "settings.h"
 #include "words.h"
+#include "MrvRS232_handler.h"
 
 namespace asrlcon {
 
@@ -89,40 +90,15 @@ std::wstring describe(IEvent* event)
     return text;
 }
 
-// The handler of "handler on": prints each event as it arrives. It aggregates the
-// free-threaded marshaler, so the server calls it on its own thread, even while this client's
-// thread sits in the prompt.
-class printing_handler final : public IEventHandler {
+// The handler of "handler on": prints each event as it arrives. It is free-threaded, so the
+// server calls it on its own thread, even while this client's thread sits in the prompt.
+class printing_handler final : public MrvEventHandler {
 public:
     static mrv::com_ptr<IEventHandler> make(console_io& io)
     {
-        auto* h = new printing_handler(io);
-        CoCreateFreeThreadedMarshaler(h, h->marshaler_.put());
-        return mrv::com_ptr<IEventHandler>::attach(h);
+        return mrv::com_ptr<IEventHandler>::attach(new printing_handler(io));
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEventHandler)) {
-            *out = static_cast<IEventHandler*>(this);
-            AddRef();
-            return S_OK;
-        }
-        if (IsEqualIID(iid, IID_IMarshal) && marshaler_)
-            return marshaler_->QueryInterface(iid, out);
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG n = InterlockedDecrement(&refs_);
-        if (n == 0)
-            delete this;
-        return n;
-    }
     HRESULT STDMETHODCALLTYPE HandleEvent(IEventManager*, IEvent* event, long) override
     {
         std::lock_guard lock(m_);
@@ -131,12 +107,9 @@ public:
     }
 
 private:
-    explicit printing_handler(console_io& io) : io_(io) {}
-    ~printing_handler() = default;
+    explicit printing_handler(console_io& io) : MrvEventHandler(true), io_(io) {}
 
     console_io& io_;
-    LONG refs_ = 1;
-    mrv::com_ptr<IUnknown> marshaler_;
     std::mutex m_;
 };
 

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "MrvRS232_handler.h"
 #include "session_client.h"
 
 namespace mrv::test {
@@ -67,7 +68,7 @@ inline void support_event(const simvisa& visa, long type)
 }
 
 // A client handler. Every call is recorded; `on_event` (when set) runs inside the call.
-class test_handler final : public IEventHandler {
+class test_handler final : public MrvEventHandler {
 public:
     struct call {
         DWORD thread;
@@ -76,14 +77,10 @@ public:
         IEvent* object;  // identity only: the object is not kept
     };
 
-    // free_threaded: aggregates the free-threaded marshaler, so that every apartment, the
-    // dispatch thread's included, calls it directly.
+    // free_threaded: every apartment, the dispatch thread's included, calls it directly.
     static com_ptr<test_handler> make(bool free_threaded = false)
     {
-        auto h = com_ptr<test_handler>::attach(new test_handler);
-        if (free_threaded)
-            CoCreateFreeThreadedMarshaler(h.get(), h->marshaler_.put());
-        return h;
+        return com_ptr<test_handler>::attach(new test_handler(free_threaded));
     }
 
     std::function<void(IEventManager*, IEvent*)> on_event;
@@ -99,34 +96,11 @@ public:
     // a release sent to an apartment that has ended is never answered under Wine.
     bool released_by_others(int ms = 5000) const
     {
-        return eventually([&] { return refs_.load() == 1; }, ms);
+        return eventually([&] { return references() == 1; }, ms);
     }
     bool wait_for(size_t n, int ms = 5000) const
     {
         return eventually([&] { return count() >= n; }, ms);
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEventHandler)) {
-            *out = static_cast<IEventHandler*>(this);
-            AddRef();
-            return S_OK;
-        }
-        if (IsEqualIID(iid, IID_IMarshal) && marshaler_)
-            return marshaler_->QueryInterface(iid, out);
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const ULONG n = --refs_;
-        if (n == 0)
-            delete this;
-        return n;
     }
 
     HRESULT STDMETHODCALLTYPE HandleEvent(IEventManager* vi, IEvent* event,
@@ -145,11 +119,8 @@ public:
     }
 
 private:
-    test_handler() = default;
-    ~test_handler() = default;
+    explicit test_handler(bool free_threaded) : MrvEventHandler(free_threaded) {}
 
-    std::atomic<ULONG> refs_{1};
-    com_ptr<IUnknown> marshaler_;
     mutable std::mutex m_;
     std::vector<call> calls_;
 };

@@ -158,9 +158,10 @@ TEST(Package, LowerVersionUpgradesToThisOneLeavingOneRegistration)
     EXPECT_EQ(INSTALLSTATE_UNKNOWN, MsiQueryProductStateW(MRV_PREVIOUS_PRODUCT));
     const std::wstring folder = install_folder();
     EXPECT_EQ(read_hkcr(kClass + L"\\InprocServer32"), folder + L"\\MrvRS232.dll");
-    for (const wchar_t* file : {L"MrvRS232.dll", L"GlobMgr.dll", L"asrlcon.exe", L"iomonitor.exe",
-                                L"nkoserver.exe", L"visacom_example.exe", L"docs\\README.md",
-                                L"include\\MrvRS232_client.h", L"example\\visacom_example.cpp"})
+    for (const wchar_t* file :
+         {L"MrvRS232.dll", L"GlobMgr.dll", L"asrlcon.exe", L"iomonitor.exe", L"nkoserver.exe",
+          L"visacom_example.exe", L"docs\\README.md", L"include\\MrvRS232_client.h",
+          L"include\\MrvRS232_handler.h", L"example\\visacom_example.cpp"})
         EXPECT_TRUE(exists(folder + L"\\" + file)) << narrow(file);
     // The simulation feature is off by default.
     EXPECT_FALSE(exists(folder + L"\\Simulation"));
