@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 
+#include "com/srw_guard.h"
+
 namespace mrv {
 namespace {
 
@@ -39,7 +41,7 @@ public:
         void* block = nullptr;
         bool prepare = false;
         {
-            exclusive guard(lock_);
+            srw_guard guard(lock_);
             slot* found = find(size);
             if (found) {
                 block = found->block;
@@ -57,17 +59,6 @@ public:
     }
 
 private:
-    struct exclusive {
-        explicit exclusive(SRWLOCK& lock) noexcept : lock_(lock)
-        {
-            ::AcquireSRWLockExclusive(&lock_);
-        }
-        exclusive(const exclusive&) = delete;
-        exclusive& operator=(const exclusive&) = delete;
-        ~exclusive() { ::ReleaseSRWLockExclusive(&lock_); }
-        SRWLOCK& lock_;
-    };
-
     // Under the lock.
     slot* find(ULONG size) noexcept
     {
@@ -79,7 +70,7 @@ private:
 
     void give_up(ULONG size) noexcept
     {
-        exclusive guard(lock_);
+        srw_guard guard(lock_);
         if (slot* s = find(size); s && !s->block) {
             s->size = 0;
             held_ -= size;
@@ -122,7 +113,7 @@ void CALLBACK prepared_blocks::prepare(PTP_CALLBACK_INSTANCE, void* context)
     }
     for (std::size_t at = 0; at < size; at += page_size)
         block[at] = 0;  // maps the page now, on this thread
-    exclusive guard(prepared.lock_);
+    srw_guard guard(prepared.lock_);
     if (slot* s = prepared.find(size); s && !s->block)
         s->block = block;
     else

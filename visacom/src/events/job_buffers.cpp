@@ -8,6 +8,8 @@
 #include <new>
 #include <utility>
 
+#include "com/srw_guard.h"
+
 namespace mrv::events {
 namespace {
 
@@ -31,7 +33,7 @@ public:
     // The lock needs no destruction, so a buffer freed after this still finds a working pool.
     ~block_pool()
     {
-        exclusive guard(lock_);
+        srw_guard guard(lock_);
         for (void*& block : blocks_)
             std::free(std::exchange(block, nullptr));
         held_ = 0;
@@ -41,7 +43,7 @@ public:
     {
         if (size < pooled_minimum)
             return nullptr;
-        exclusive guard(lock_);
+        srw_guard guard(lock_);
         for (void*& block : blocks_) {
             if (block && size_of(block) == size) {
                 held_ -= size;
@@ -57,7 +59,7 @@ public:
         const std::size_t size = size_of(block);
         if (size < pooled_minimum)
             return false;
-        exclusive guard(lock_);
+        srw_guard guard(lock_);
         if (held_ + size > pooled_bytes_at_most)
             return false;
         for (void*& slot : blocks_) {
@@ -71,17 +73,6 @@ public:
     }
 
 private:
-    struct exclusive {
-        explicit exclusive(SRWLOCK& lock) noexcept : lock_(lock)
-        {
-            ::AcquireSRWLockExclusive(&lock_);
-        }
-        exclusive(const exclusive&) = delete;
-        exclusive& operator=(const exclusive&) = delete;
-        ~exclusive() { ::ReleaseSRWLockExclusive(&lock_); }
-        SRWLOCK& lock_;
-    };
-
     SRWLOCK lock_ = SRWLOCK_INIT;
     std::array<void*, 8> blocks_{};
     std::size_t held_ = 0;
