@@ -161,7 +161,9 @@ wait_result wait_for_event(event_state& state, long timeout_ms, std::uint32_t ty
         std::int64_t current = now();
         if (limited && current >= deadline)
             throw_timeout();
-        pump_messages();
+        // A woken wait takes its event first; its messages wait for the caller's own loop.
+        if (!wait->woken())
+            pump_messages();
         HANDLE signal = nullptr;
         {
             state_lock guard(state.lock);
