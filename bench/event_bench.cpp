@@ -2,7 +2,8 @@
 //
 //   - processor time of a thread whose WaitOnEvent waits 2 s for an event that never comes, next
 //     to a wait that polls (WaitOnEvent with time-out 0 in a loop);
-//   - the hand-over latency from the library's callback to WaitOnEvent returning, and to the
+//   - the hand-over latency from the library's callback to WaitOnEvent returning (an event that
+//     finds the wait asleep, and one that comes while it still watches), and to the
 //     entry of a handler living in another single-threaded apartment, median and 99th
 //     percentile over 1,000 events each, next to the same hand-over to a polling wait and to an
 //     apartment that polls its message queue;
@@ -211,8 +212,9 @@ public:
         return percent;
     }
 
-    // From the raise to WaitOnEvent returning the event, in microseconds.
-    std::vector<double> wait_latencies(bool polling)
+    // From the raise to WaitOnEvent returning the event, in microseconds. The event comes about
+    // `gap_ms` after the wait began: a wait sleeps once it has watched for half a millisecond.
+    std::vector<double> wait_latencies(bool polling, double gap_ms)
     {
         std::vector<double> samples;
         HANDLE ready = CreateEventW(nullptr, FALSE, FALSE, nullptr);
@@ -235,7 +237,14 @@ public:
         });
         for (int i = 0; i < kEvents; ++i) {
             WaitForSingleObject(ready, 5000);
-            Sleep(1);  // the wait is registered (or polling)
+            // The wait is registered (or polling), and asleep after a gap of a millisecond.
+            if (gap_ms >= 1) {
+                Sleep(static_cast<DWORD>(gap_ms));
+            } else {
+                for (const double start = bench::seconds_now();
+                     bench::seconds_now() - start < gap_ms / 1000;) {
+                }
+            }
             const double raised = raise();
             WaitForSingleObject(done, 5000);
             samples.push_back((returned - raised) * 1e6);
@@ -312,8 +321,10 @@ int main()
     std::printf("%-40s %6.2f %% of one core (goal <= %.0f %%) | polling: %6.2f %%  %s\n",
                 "CPU of a 2 s wait with no event", waiting, kCpuTarget, polling,
                 waiting <= kCpuTarget ? "ok" : "OVER");
-    report_latency("callback -> WaitOnEvent returns", of(run.wait_latencies(false)),
-                   of(run.wait_latencies(true)));
+    report_latency("callback -> WaitOnEvent returns", of(run.wait_latencies(false, 1)),
+                   of(run.wait_latencies(true, 1)));
+    report_latency("  the event 0.2 ms into the wait", of(run.wait_latencies(false, 0.2)),
+                   of(run.wait_latencies(true, 0.2)));
     report_latency("callback -> handler in another STA", of(run.handler_latencies(false)),
                    of(run.handler_latencies(true)));
     std::printf("%-40s %8.0f events/s\n", "events to a handler in another STA",
