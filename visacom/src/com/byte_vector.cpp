@@ -39,21 +39,21 @@ public:
     void* take(ULONG size) noexcept
     {
         void* block = nullptr;
-        bool prepare = false;
+        bool refill = false;
         {
             srw_guard guard(lock_);
             slot* found = find(size);
             if (found) {
                 block = found->block;
                 found->block = nullptr;
-                prepare = block != nullptr;  // otherwise one is being prepared already
+                refill = block != nullptr;  // otherwise one is being prepared already
             } else if (slot* free = find(0); free && held_ + size <= prepared_bytes_at_most) {
                 free->size = size;
                 held_ += size;
-                prepare = true;
+                refill = true;
             }
         }
-        if (prepare && !submit(size))
+        if (refill && !submit(size))
             give_up(size);
         return block;
     }
@@ -77,21 +77,19 @@ private:
         }
     }
 
+    // The callback holds a reference on this module, taken here and given back by the pool
+    // once the callback has returned, so that the module stays mapped while it runs.
     static bool submit(ULONG size) noexcept
     {
-        // The thread pool keeps this module loaded while the callback runs.
         HMODULE self = nullptr;
-        if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                      GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                                   reinterpret_cast<LPCWSTR>(&prepare), &self))
             return false;
-        TP_CALLBACK_ENVIRON environment;
-        ::InitializeThreadpoolEnvironment(&environment);
-        ::SetThreadpoolCallbackLibrary(&environment, self);
-        const BOOL submitted = ::TrySubmitThreadpoolCallback(
-            &prepare, reinterpret_cast<void*>(static_cast<ULONG_PTR>(size)), &environment);
-        ::DestroyThreadpoolEnvironment(&environment);
-        return submitted != FALSE;
+        if (::TrySubmitThreadpoolCallback(
+                &prepare, reinterpret_cast<void*>(static_cast<ULONG_PTR>(size)), nullptr))
+            return true;
+        ::FreeLibrary(self);
+        return false;
     }
 
     static void CALLBACK prepare(PTP_CALLBACK_INSTANCE, void* context);
@@ -103,8 +101,13 @@ private:
 
 constinit prepared_blocks prepared;
 
-void CALLBACK prepared_blocks::prepare(PTP_CALLBACK_INSTANCE, void* context)
+void CALLBACK prepared_blocks::prepare(PTP_CALLBACK_INSTANCE instance, void* context)
 {
+    HMODULE self = nullptr;
+    if (::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                 GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                             reinterpret_cast<LPCWSTR>(&prepare), &self))
+        ::FreeLibraryWhenCallbackReturns(instance, self);  // the reference submit() took
     const auto size = static_cast<ULONG>(reinterpret_cast<ULONG_PTR>(context));
     auto* block = static_cast<unsigned char*>(::CoTaskMemAlloc(size));
     if (!block) {

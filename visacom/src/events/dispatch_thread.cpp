@@ -39,29 +39,31 @@ unique_handle new_event()
     return event;
 }
 
-// Ends a wait that is in the list: its flag, its signal when it sleeps, and the wait-complete
-// message (wParam 1: the session is closing). Under the event-state lock.
-void wake(const waiter_record& w, WPARAM closing)
+// Wakes a wait that is in the list: its flag, and its signal when it sleeps. Under the
+// event-state lock, which keeps the signal open.
+void wake(const waiter_record& w)
 {
     w.woken->store(true, std::memory_order_release);
-    ::PostThreadMessageW(w.thread_id, wait_complete_message(), closing, 0);
     if (w.handover)
         ::SetEvent(w.handover);
 }
 
 // Hands `event` to the first waiting WaitOnEvent that wants it, if any, through the
-// completed-wait table. Under the event-state lock.
-bool hand_over_to_waiter(event_state& state, const _event_t& event)
+// completed-wait table, and returns that wait's thread (0: none). Under the event-state lock;
+// the caller posts the wait-complete message once it has released the lock, so that the woken
+// wait need not wait for the post to collect its event.
+DWORD hand_over_to_waiter(event_state& state, const _event_t& event)
 {
     for (auto w = state.waiters.begin(); w != state.waiters.end(); ++w) {
         if (!type_matches(w->type, event.type))
             continue;
-        state.completed_waits.try_emplace(w->thread_id, event);
-        wake(*w, 0);
+        const DWORD thread = w->thread_id;
+        state.completed_waits.try_emplace(thread, event);
+        wake(*w);
         state.waiters.erase(w);
-        return true;
+        return thread;
     }
-    return false;
+    return 0;
 }
 
 // One dispatch step: every pending event goes, oldest first, to the first waiter that wants it,
@@ -80,7 +82,14 @@ void dispatch_pending(event_state& state, IGlobalInterfaceTable* git)
         state.pending.pop_front();
         const _event_t& event = *record.event;
 
-        const bool handed_over = record.handed_over || hand_over_to_waiter(state, event);
+        bool handed_over = record.handed_over;
+        if (!handed_over) {
+            if (const DWORD thread = hand_over_to_waiter(state, event)) {
+                handed_over = true;
+                state_unlock unlocked(state.lock);
+                post_wait_complete(thread, 0);
+            }
+        }
         if (record.flags & suspended_bit)
             state.suspended_queue.push(event);
         if (record.flags & handler_bit) {
@@ -189,15 +198,21 @@ UINT wait_complete_message() noexcept
     return wait_complete.load();
 }
 
+void post_wait_complete(DWORD thread, WPARAM closing) noexcept
+{
+    ::PostThreadMessageW(thread, wait_complete_message(), closing, 0);
+}
+
 std::optional<pending_record> dispatch_arrival(event_state& state, std::uint32_t flags,
-                                               std::unique_ptr<_event_t> event)
+                                               std::unique_ptr<_event_t> event, DWORD& woken)
 {
     pending_record record{flags, std::move(event), false};
     if (!state.pending.empty())
         return record;
     // Every earlier event has been offered to the waiters and the suspended queue already; one
     // still being dispatched may yet go into the queue, after its handlers.
-    record.handed_over = hand_over_to_waiter(state, *record.event);
+    woken = hand_over_to_waiter(state, *record.event);
+    record.handed_over = woken != 0;
     if (flags & suspended_bit)
         state.suspended_queue.push(*record.event);
     record.flags &= ~suspended_bit;
@@ -363,8 +378,10 @@ void exit_cleanup(event_state& state) noexcept
         state.waiters.clear();
         // Each pending wait ends with the closed-session error.
         for (const auto& w : waiters)
-            wake(w, 1);
+            wake(w);
     }
+    for (const auto& w : waiters)
+        post_wait_complete(w.thread_id, 1);
 }
 
 }  // namespace mrv::events

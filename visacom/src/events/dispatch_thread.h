@@ -20,14 +20,19 @@ namespace mrv::events {
 // session is closing (wParam 1).
 UINT wait_complete_message() noexcept;
 
+// Posts the wait-complete message to a waiting thread: wParam 0 when it has been handed an
+// event, 1 when its session is closing. Never under the event-state lock.
+void post_wait_complete(DWORD thread, WPARAM closing) noexcept;
+
 // The dispatch step for an event that has just arrived, taken as far as the library's thread
 // can take it without reordering events: when none is pending, the hand-over to a waiting
 // WaitOnEvent and the suspended queue, and the queue too when no earlier event is still being
 // dispatched. What is left for the dispatch thread (the handlers, or the whole step when events
-// are pending) comes back as a pending record; nothing when the event is placed. Under the
+// are pending) comes back as a pending record; nothing when the event is placed. `woken` is the
+// thread of a wait handed the event (0: none), to be sent the wait-complete message. Under the
 // event-state lock.
 std::optional<pending_record> dispatch_arrival(event_state& state, std::uint32_t flags,
-                                               std::unique_ptr<_event_t> event);
+                                               std::unique_ptr<_event_t> event, DWORD& woken);
 
 // Starts the thread unless it runs. `driver` and `manager` are the session's; they must stay
 // valid until stop() returns. A thread that cannot be made raises win32_error.

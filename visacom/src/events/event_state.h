@@ -46,7 +46,7 @@ struct handler_record {
 // A WaitOnEvent call waiting for its event. The flag and the signal belong to the wait: whoever
 // hands the wait an event, or takes it out of the list as the session closes, sets the flag
 // (which the wait watches without the lock while it spins), sets the signal once the wait has
-// made one to sleep on, and posts the wait-complete message.
+// made one to sleep on, and posts the wait-complete message once it has released the lock.
 struct waiter_record {
     std::uint32_t type = 0;
     DWORD thread_id = 0;

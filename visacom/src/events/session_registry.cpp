@@ -75,16 +75,21 @@ ViStatus _VI_FUNCH event_callback(ViSession session, ViEventType type, ViEvent c
             });
         if (!record)
             return VI_SUCCESS;
+        DWORD woken = 0;
+        bool rest_pending = false;
         {
             // What needs no handler and overtakes no earlier event is placed from here, a
             // thread switch sooner; the dispatch thread does the rest.
             synchronize<CComAutoCriticalSection> guard(state.lock);
-            auto rest = dispatch_arrival(state, flags, std::move(record));
-            if (!rest)
-                return VI_SUCCESS;
-            state.pending.push_back(std::move(*rest));
+            if (auto rest = dispatch_arrival(state, flags, std::move(record), woken)) {
+                state.pending.push_back(std::move(*rest));
+                rest_pending = true;
+            }
         }
-        ::SetEvent(state.signals[event_state::arrival].get());
+        if (woken)
+            post_wait_complete(woken, 0);
+        if (rest_pending)
+            ::SetEvent(state.signals[event_state::arrival].get());
     } catch (...) {
         // The library's thread gets nothing back from a failed capture; the event is lost.
     }
