@@ -281,3 +281,45 @@ TEST_F(AsyncIo, SessionClosedWithJobsPending)
     long job = 0;
     EXPECT_HR(session_closed, async->Read(1, &job));
 }
+
+TEST_F(AsyncIo, TheServerUnloadsSafelyWhileABlockForTheNextArrayIsBeingPrepared)
+{
+    // Each 2 MiB array of a completion starts the preparation of a block for the next one; after
+    // the second the completion, the last object of the server, goes at once and the server is
+    // unloaded while the preparation may still run. The preparation holds the module until it
+    // has finished and then lets it go, and the client's array outlives the module.
+    ASSERT_TRUE(
+        SUCCEEDED(events->EnableEvent(static_cast<EventType>(io_completion), EVENT_QUEUE, 0)));
+    constexpr long size = 2 * 1024 * 1024;
+    const std::string sent(size, 'x');
+    auto send = visa->get<simvisa_device_send_fn>("simvisa_device_send");
+    ASSERT_EQ(VI_SUCCESS, send(library_session(*visa), sent.data(), size, 0));
+    long job = 0;
+    ASSERT_HR(S_OK, async->Read(size, &job));
+    auto completion = next_completion();
+    ASSERT_TRUE(completion);
+    // The library stays loaded, so that letting the completion go costs next to nothing.
+    const HMODULE library = LoadLibraryW(L"visa32.dll");
+    async.reset();
+    message.reset();
+    events.reset();
+    ASSERT_HR(S_OK, s->Close());
+    s.reset();
+    visa.reset();
+
+    SAFEARRAY* array = nullptr;
+    ASSERT_HR(S_OK, completion->get_ReadBuffer(&array));
+    SafeArrayDestroy(array);
+    Sleep(100);  // the block is ready; the next array takes it and another is prepared
+    ASSERT_HR(S_OK, completion->get_ReadBuffer(&array));
+    completion.reset();
+    CoFreeUnusedLibrariesEx(0, 0);
+    for (int waited = 0; GetModuleHandleW(L"MrvRS232.dll") && waited < 5000; waited += 10)
+        Sleep(10);
+    EXPECT_EQ(nullptr, GetModuleHandleW(L"MrvRS232.dll"));
+    Sleep(100);  // a preparation running in unmapped code would have ended the process by now
+    ASSERT_EQ(static_cast<ULONG>(size), array->rgsabound[0].cElements);
+    EXPECT_EQ('x', static_cast<const char*>(array->pvData)[size - 1]);
+    SafeArrayDestroy(array);
+    FreeLibrary(library);
+}
