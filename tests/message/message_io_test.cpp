@@ -145,7 +145,8 @@ TEST_F(MessageIo, LargeReadsOfOneSizeEachGetTheirOwnBytesAndLeaveNoMemoryBehind)
         if (round == 10)
             baseline = private_bytes();
     }
-    EXPECT_LT(private_bytes(), baseline + 4 * size);
+    // A block left behind by every read would add about 15 MiB.
+    EXPECT_LT(private_bytes(), baseline + 8 * size);
 }
 
 TEST_F(MessageIo, TimeOutAndBadCountsLeaveTheSessionOpen)
