@@ -5,7 +5,6 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include <atomic>
 #include <string>
 
 #include "MrvRS232_handler.h"

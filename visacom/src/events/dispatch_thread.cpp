@@ -216,14 +216,14 @@ std::optional<pending_record> dispatch_arrival(event_state& state, std::uint32_t
     if (flags & suspended_bit)
         state.suspended_queue.push(*record.event);
     record.flags &= ~suspended_bit;
-    if ((record.flags & queue_bit) && !record.handed_over && !state.dispatching &&
-        !(record.flags & handler_bit)) {
-        state.queue.push(*record.event);
+    if (record.flags & handler_bit)
+        return record;  // the handlers, and the queue after them
+    if (!(record.flags & queue_bit) || record.handed_over)
         return std::nullopt;
-    }
-    if (!(record.flags & handler_bit) && (record.handed_over || !(record.flags & queue_bit)))
-        return std::nullopt;
-    return record;
+    if (state.dispatching)
+        return record;  // the queue, after the event being dispatched
+    state.queue.push(*record.event);
+    return std::nullopt;
 }
 
 void start(const std::shared_ptr<event_state>& state, visa_driver& driver, IEventManager* manager)
